@@ -1,0 +1,59 @@
+#include "manifest/commands.h"
+
+#include "manifest/target.h"
+#include "platform/files.h"
+#include "product.h"
+
+namespace vextra::manifest {
+namespace {
+
+int ask(platform::Dialogs& dialogs, std::string_view prompt, int buttons) {
+    return dialogs.message_box(std::string(prompt), buttons, std::string(kProductName));
+}
+
+// A confirmed command whose end state is not the one asked for says so, with the system's words.
+void report_failure(platform::Dialogs& dialogs, std::string_view what, const std::string& exelink,
+                    std::error_code error) {
+    if (!error) error = std::make_error_code(std::errc::io_error);
+    ask(dialogs, std::string(what) + platform::lookup_name(exelink) + ": " + platform::error_text(error),
+        platform::buttons::kOkWarning);
+}
+
+}  // namespace
+
+void enable(const std::string& exelink, std::string_view style_status, const platform::RichTextBox& manif,
+            bool template_loaded, platform::Dialogs& dialogs) {
+    if (exelink.empty() || style_status != kStatusNo) return;
+    if (!template_loaded) {
+        ask(dialogs, kTemplateMissing, platform::buttons::kOkWarning);
+        return;
+    }
+    const std::string prompt = std::string(kEnablePrompt) + platform::lookup_name(exelink);
+    if (ask(dialogs, prompt, platform::buttons::kYesNoWarning) != platform::answer::kYes) return;
+
+    const std::string manifest = manifest_path(exelink);
+    const std::error_code save_error = manif.save_text(manifest);
+    platform::set_attributes(manifest, kManifestAttributes);
+
+    // A second Enable over the same read-only manifest fails to save but leaves the right file.
+    std::string written;
+    const std::error_code read_error = platform::read_file(manifest, written);
+    if (read_error || written != manif.text())
+        report_failure(dialogs, kEnableFailed, exelink, save_error ? save_error : read_error);
+}
+
+void disable(const std::string& exelink, std::string_view style_status, platform::Dialogs& dialogs) {
+    if (exelink.empty() || style_status != kStatusYes) return;
+    const std::string manifest = manifest_path(exelink);
+    platform::set_attributes(manifest, platform::attribute::kNormal);
+
+    const std::string prompt = std::string(kDisablePrompt) + platform::lookup_name(exelink);
+    if (ask(dialogs, prompt, platform::buttons::kYesNoWarning) != platform::answer::kYes) {
+        platform::set_attributes(manifest, kManifestAttributes);
+        return;
+    }
+    const std::error_code delete_error = platform::delete_file(manifest);
+    if (platform::path_exists(manifest)) report_failure(dialogs, kDisableFailed, exelink, delete_error);
+}
+
+}  // namespace vextra::manifest

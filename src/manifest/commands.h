@@ -1,0 +1,30 @@
+#pragma once
+// Enable and Disable: write the manifest text beside the target, or delete it, after the user
+// confirms. Each acts only on a target whose shown style status allows it.
+
+#include <string>
+#include <string_view>
+
+#include "platform/dialogs.h"
+#include "platform/rich_text_box.h"
+
+namespace vextra::manifest {
+
+inline constexpr std::string_view kEnablePrompt = "Do you want to Enable visual style for ";
+inline constexpr std::string_view kDisablePrompt = "Do you want to Disable visual style for ";
+inline constexpr std::string_view kTemplateMissing =
+    "Cannot enable visual style: the template style.dll could not be loaded.";
+inline constexpr std::string_view kEnableFailed = "Could not enable visual style for ";
+inline constexpr std::string_view kDisableFailed = "Could not disable visual style for ";
+
+// With the status "No": asks, and on Yes saves the manifest text and marks the manifest
+// read-only, hidden and system. Without a loaded template nothing is written: a manifest holding
+// only the XML declaration would stop the program from starting.
+void enable(const std::string& exelink, std::string_view style_status, const platform::RichTextBox& manif,
+            bool template_loaded, platform::Dialogs& dialogs);
+
+// With the status "Yes": makes the manifest normal, asks, and on Yes deletes it; otherwise marks
+// it read-only, hidden and system again.
+void disable(const std::string& exelink, std::string_view style_status, platform::Dialogs& dialogs);
+
+}  // namespace vextra::manifest

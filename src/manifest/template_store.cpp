@@ -1,0 +1,15 @@
+#include "manifest/template_store.h"
+
+#include "platform/text.h"
+
+namespace vextra::manifest {
+
+bool load_template(platform::RichTextBox& manif, const std::string& path) {
+    const bool loaded = manif.load_rtf(path);
+    manif.set_text(platform::replace_all(manif.text(), kMarker, ""));
+    for (const DecodePair& pair : kDecodeList)
+        manif.set_text(platform::replace_all(manif.text(), platform::ansi_char(pair.code), pair.replacement));
+    return loaded;
+}
+
+}  // namespace vextra::manifest

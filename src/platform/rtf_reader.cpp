@@ -1,0 +1,242 @@
+#include "platform/rtf_reader.h"
+
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace vextra::platform {
+namespace {
+
+// Destinations whose text is never part of the document's visible text. A group is skipped from
+// the moment one of these words appears in it, with or without a leading \*.
+constexpr std::string_view kHiddenDestinations[] = {
+    "aftncn", "aftnsep", "aftnsepc", "annotation", "atnauthor", "atndate", "atnicn", "atnid",
+    "atnparent", "atnref", "atntime", "atrfend", "atrfstart", "author", "bkmkend", "bkmkstart",
+    "buptim", "category", "colorschememapping", "colortbl", "comment", "company", "creatim",
+    "datastore", "doccomm", "docvar", "filetbl", "fldinst", "fonttbl", "footer", "footerf", "footerl",
+    "footerr", "footnote", "ftncn", "ftnsep", "ftnsepc", "generator", "header", "headerf",
+    "headerl", "headerr", "hlinkbase", "info", "keycode", "keywords", "latentstyles", "listtable",
+    "listtext", "listoverridetable", "manager", "nextfile", "nonshppict", "object", "objdata",
+    "operator", "pict", "pntext", "pntxta", "pntxtb", "printim", "result", "revtbl", "revtim",
+    "rsidtbl", "rxe", "stylesheet", "subject", "tc", "template", "themedata", "title", "txe",
+    "xe", "xmlnstbl",
+};
+
+bool is_hidden_destination(std::string_view word) {
+    return std::find(std::begin(kHiddenDestinations), std::end(kHiddenDestinations), word) !=
+           std::end(kHiddenDestinations);
+}
+
+struct WordChar {
+    std::string_view word;
+    char32_t code_point;
+};
+
+// Control words that stand for one character. \emspace and \enspace give a plain space, as a
+// rich-edit control does; \cell separates cells with a tab, as plain-text table rows are written.
+constexpr WordChar kCharWords[] = {
+    {"bullet", 0x2022}, {"cell", U'\t'},    {"emdash", 0x2014},    {"emspace", U' '},
+    {"endash", 0x2013}, {"enspace", U' '},  {"ldblquote", 0x201C}, {"lquote", 0x2018},
+    {"ltrmark", 0x200E}, {"nestcell", U'\t'}, {"rdblquote", 0x201D}, {"rquote", 0x2019},
+    {"rtlmark", 0x200F}, {"tab", U'\t'},    {"zwj", 0x200D},       {"zwnj", 0x200C},
+};
+
+// Words that end a line of plain text. \line is a forced line break inside a paragraph; plain
+// text has no soft break, so it becomes CR LF like the others.
+bool is_line_end(std::string_view word) {
+    return word == "par" || word == "sect" || word == "page" || word == "line" || word == "row";
+}
+
+bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+int hex_value(char c) {
+    if (is_digit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+struct Group {
+    bool hidden = false;  // inside a destination whose text is not shown
+    int unicode_fallback = 1;  // \ucN: characters that follow each \uN for older readers
+};
+
+class Reader {
+public:
+    explicit Reader(std::string_view rtf) : in_(rtf) { out_.reserve(rtf.size()); }
+
+    std::optional<std::string> run() {
+        while (pos_ < in_.size()) {
+            const char c = in_[pos_++];
+            if (c == '{') {
+                fallback_left_ = 0;
+                groups_.push_back(groups_.empty() ? Group{} : groups_.back());
+            } else if (c == '}') {
+                fallback_left_ = 0;
+                groups_.pop_back();
+                // Whatever follows the document's closing brace is not part of it.
+                if (groups_.empty()) {
+                    flush_high_surrogate();
+                    return std::move(out_);
+                }
+            } else if (c == '\\') {
+                if (!read_control()) return std::nullopt;
+            } else if (c == '\r' || c == '\n') {
+                // Line breaks in the source are layout only.
+            } else if (!take_fallback()) {
+                // A rich-edit control shows a stray NUL byte as a space.
+                put_byte(c == '\0' ? ' ' : static_cast<unsigned char>(c));
+            }
+        }
+        return std::nullopt;  // groups left open: the document is cut short
+    }
+
+private:
+    // False when the escape makes the rest unreadable (a rich-edit control stops there too).
+    bool read_control() {
+        if (pos_ >= in_.size()) return false;
+        const char c = in_[pos_];
+        if (is_letter(c)) {
+            read_word();
+            return true;
+        }
+        ++pos_;
+        if (c == '\'') {
+            if (in_.size() - pos_ < 2) return false;
+            const int high = hex_value(in_[pos_]);
+            const int low = hex_value(in_[pos_ + 1]);
+            if (high < 0 || low < 0) return false;
+            pos_ += 2;
+            if (!take_fallback()) put_byte(static_cast<unsigned char>(high * 16 + low));
+            return true;
+        }
+        if (take_fallback()) return true;
+        switch (c) {
+            case '\\': case '{': case '}': put(static_cast<char32_t>(c)); break;
+            case ':': put(U':'); break;  // index subentry mark, shown as it is
+            case '~': put(0x00A0); break;
+            case '_': put(U'-'); break;
+            case '\r': case '\n': put_line_end(); break;
+            case '*': groups_.back().hidden = true; break;  // marks a destination none of ours uses
+            default: break;  // \- optional hyphen and the rest show nothing
+        }
+        return true;
+    }
+
+    void read_word() {
+        const std::size_t start = pos_;
+        while (pos_ < in_.size() && is_letter(in_[pos_])) ++pos_;
+        // No length limit: a rich-edit control also reads a word past 32 letters as one word.
+        const std::string_view word = in_.substr(start, pos_ - start);
+
+        bool negative = false;
+        if (pos_ < in_.size() && in_[pos_] == '-') {
+            negative = true;
+            ++pos_;
+        }
+        // Every digit is consumed, the value wrapping at 32 bits, as a rich-edit control reads it.
+        bool has_param = false;
+        std::uint32_t value = 0;
+        while (pos_ < in_.size() && is_digit(in_[pos_])) {
+            value = value * 10u + static_cast<std::uint32_t>(in_[pos_++] - '0');
+            has_param = true;
+        }
+        if (negative) value = 0u - value;
+        const std::int64_t param =
+            value <= INT32_MAX ? std::int64_t{value} : std::int64_t{value} - (std::int64_t{1} << 32);
+        if (pos_ < in_.size() && in_[pos_] == ' ') ++pos_;
+
+        if (word == "bin") {
+            // Raw bytes follow; they may contain anything, including braces.
+            const std::size_t left = in_.size() - pos_;
+            pos_ += has_param && param > 0 ? std::min(static_cast<std::size_t>(param), left) : 0;
+        }
+        if (take_fallback()) return;
+
+        Group& group = groups_.back();
+        if (word == "u") {
+            if (!has_param) return;
+            put(static_cast<char32_t>(value & 0xFFFFu));
+            fallback_left_ = group.unicode_fallback;
+        } else if (word == "uc") {
+            group.unicode_fallback = static_cast<int>(std::clamp<std::int64_t>(param, 0, INT32_MAX));
+        } else if (is_line_end(word)) {
+            put_line_end();
+        } else if (is_hidden_destination(word)) {
+            group.hidden = true;
+        } else {
+            for (const WordChar& wc : kCharWords) {
+                if (wc.word == word) {
+                    put(wc.code_point);
+                    break;
+                }
+            }
+        }
+    }
+
+    // After \uN the next characters are a fallback for readers without Unicode. Each text byte,
+    // \'hh, control word or control symbol counts as one; a brace ends the fallback.
+    bool take_fallback() {
+        if (fallback_left_ == 0) return false;
+        --fallback_left_;
+        return true;
+    }
+
+    bool shown() const { return !groups_.back().hidden; }
+
+    void flush_high_surrogate() {
+        if (high_surrogate_ == 0) return;
+        append_utf8(out_, 0xFFFD);
+        high_surrogate_ = 0;
+    }
+
+    void put(char32_t cp) {
+        if (!shown()) return;
+        // \u gives UTF-16 units: a high surrogate waits for the low one that completes it.
+        if (high_surrogate_ != 0 && cp >= 0xDC00 && cp <= 0xDFFF) {
+            append_utf8(out_, 0x10000 + ((high_surrogate_ - 0xD800) << 10) + (cp - 0xDC00));
+            high_surrogate_ = 0;
+            return;
+        }
+        flush_high_surrogate();
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            high_surrogate_ = cp;
+        } else if (cp != 0) {  // a NUL would cut the text short wherever it is used
+            append_utf8(out_, cp);
+        }
+    }
+
+    void put_byte(unsigned char code) {
+        if (!shown() || code == 0) return;  // \'00 shows nothing
+        flush_high_surrogate();
+        if (code < 0x80) {
+            out_ += static_cast<char>(code);
+        } else {
+            out_ += ansi_char(code);
+        }
+    }
+
+    void put_line_end() {
+        put(U'\r');
+        put(U'\n');
+    }
+
+    std::string_view in_;
+    std::size_t pos_ = 0;
+    std::string out_;
+    std::vector<Group> groups_;
+    int fallback_left_ = 0;
+    char32_t high_surrogate_ = 0;
+};
+
+}  // namespace
+
+std::optional<std::string> rtf_plain_text(std::string_view rtf) {
+    if (rtf.substr(0, 5) != "{\\rtf") return std::nullopt;
+    return Reader(rtf).run();
+}
+
+}  // namespace vextra::platform

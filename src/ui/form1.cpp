@@ -1,0 +1,103 @@
+#include "ui/form1.h"
+
+#include <cmath>
+#include <limits>
+
+#include "manifest/commands.h"
+#include "manifest/template_store.h"
+#include "ui/layout.h"
+
+namespace vextra::ui {
+namespace {
+
+// To the nearest integer, halves to the even neighbour, held within 16 bits.
+std::int16_t to_int16(float value) {
+    const float rounded = std::nearbyint(value);
+    if (!(rounded >= std::numeric_limits<std::int16_t>::min())) return std::numeric_limits<std::int16_t>::min();
+    if (rounded > std::numeric_limits<std::int16_t>::max()) return std::numeric_limits<std::int16_t>::max();
+    return static_cast<std::int16_t>(rounded);
+}
+
+}  // namespace
+
+void Form1::load() {
+    for (const StartupAdjustment& adjustment : kStartupAdjustments) {
+        const Rect bounds = first_shown_bounds(adjustment.control);
+        if (adjustment.control == Control::Picture2) picture2_left_ = bounds.left;
+        view_.place_control(adjustment.control, bounds.left, bounds.top);
+    }
+    template_loaded_ = manifest::load_template(manif_);
+}
+
+void Form1::label1_drop(const std::optional<std::string>& first_file) {
+    if (!manifest::select_target(selection_, first_file, view_)) return;
+    view_.show_text(Control::Text1, selection_.file_name);
+    view_.show_text(Control::Text2, selection_.style_status);
+}
+
+void Form1::label2_click() {
+    manifest::enable(selection_.exelink, selection_.style_status, manif_, template_loaded_, view_);
+}
+
+void Form1::label3_click() { manifest::disable(selection_.exelink, selection_.style_status, view_); }
+
+void Form1::picture1_mouse_down(float x, float y) {
+    foc_ = -1;
+    posX_ = to_int16(x);
+    posY_ = to_int16(y);
+}
+
+void Form1::picture1_mouse_move(float x, float y) {
+    if (foc_ != -1) return;
+    const float left = view_.window_left() + x - static_cast<float>(posX_);
+    const float top = view_.window_top() + y - static_cast<float>(posY_);
+    view_.move_window(left, top);
+}
+
+void Form1::picture1_mouse_up() { foc_ = 0; }
+
+void Form1::label4_click() { view_.end_program(); }
+
+void Form1::label6_click() {
+    if (!picture2_visible_ && !timer1_enabled_) {
+        set_timer(Control::Timer1, timer1_enabled_, true);
+        picture2_visible_ = true;
+        view_.show_control(Control::Picture2, true);
+    } else if (!timer1_enabled_ && picture2_visible_) {
+        set_timer(Control::Timer2, timer2_enabled_, true);
+    }
+}
+
+void Form1::picture2_click() {
+    if (!timer1_enabled_) set_timer(Control::Timer2, timer2_enabled_, true);
+}
+
+void Form1::timer1_tick() {
+    if (!timer1_enabled_) return;  // a tick already queued when the timer stopped
+    place_panel(picture2_left_ - kSlideStep);
+    if (picture2_left_ < 0) set_timer(Control::Timer1, timer1_enabled_, false);
+}
+
+void Form1::timer2_tick() {
+    if (!timer2_enabled_) return;
+    place_panel(picture2_left_ + kSlideStep);
+    if (picture2_left_ > kParkedPanelLeft) {
+        set_timer(Control::Timer2, timer2_enabled_, false);
+        place_panel(kParkedPanelLeft);
+        picture2_visible_ = false;
+        view_.show_control(Control::Picture2, false);
+    }
+}
+
+void Form1::set_timer(Control timer, bool& flag, bool enabled) {
+    if (flag == enabled) return;
+    flag = enabled;
+    view_.enable_timer(timer, enabled);
+}
+
+void Form1::place_panel(int left) {
+    picture2_left_ = left;
+    view_.place_control(Control::Picture2, left, control(Control::Picture2).top);
+}
+
+}  // namespace vextra::ui

@@ -1,0 +1,76 @@
+#pragma once
+// The main window's state and its event handlers, free of any toolkit: a back-end turns events
+// into these calls (positions in twips) and draws what the FormView is told.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "manifest/target.h"
+#include "platform/rich_text_box.h"
+#include "ui/form_view.h"
+
+namespace vextra::ui {
+
+class Form1 {
+public:
+    static constexpr int kSlideStep = 250;  // twips per timer tick, both ways
+
+    explicit Form1(FormView& view) : view_(view) {}
+
+    // Before the window is first shown: the start-up layout adjustments, then the manifest
+    // template into `manif`.
+    void load();
+
+    // A drop on Label1; `first_file` is the full path of its first file, or nullopt when the drop
+    // carried no file list.
+    void label1_drop(const std::optional<std::string>& first_file);
+    void label2_click();  // Enable
+    void label3_click();  // Disable
+
+    // The title strip moves the window while a button is held; x and y are within Picture1.
+    void picture1_mouse_down(float x, float y);
+    void picture1_mouse_move(float x, float y);
+    void picture1_mouse_up();
+    void label4_click();  // exit
+
+    // The About panel slides in on Timer1 and out on Timer2.
+    void label6_click();
+    void picture2_click();
+    void timer1_tick();
+    void timer2_tick();
+
+    const std::string& applink() const { return selection_.applink; }
+    const std::string& exelink() const { return selection_.exelink; }
+    const std::string& text1() const { return selection_.file_name; }
+    const std::string& text2() const { return selection_.style_status; }
+    const platform::RichTextBox& manif() const { return manif_; }
+
+    std::int16_t foc() const { return foc_; }
+    std::int16_t posX() const { return posX_; }
+    std::int16_t posY() const { return posY_; }
+    int picture2_left() const { return picture2_left_; }
+    bool picture2_visible() const { return picture2_visible_; }
+    bool timer1_enabled() const { return timer1_enabled_; }
+    bool timer2_enabled() const { return timer2_enabled_; }
+
+private:
+    void set_timer(Control timer, bool& flag, bool enabled);
+    void place_panel(int left);
+
+    FormView& view_;
+    manifest::Selection selection_;
+    platform::RichTextBox manif_;
+    bool template_loaded_ = false;
+
+    std::int16_t foc_ = 0;  // -1 while the title strip drags the window
+    std::int16_t posX_ = 0;
+    std::int16_t posY_ = 0;
+
+    int picture2_left_ = 0;
+    bool picture2_visible_ = false;
+    bool timer1_enabled_ = false;
+    bool timer2_enabled_ = false;
+};
+
+}  // namespace vextra::ui

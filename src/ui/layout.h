@@ -1,0 +1,131 @@
+#pragma once
+// Every control of the main window as data: kind, container, position, texts, fonts, colours and
+// pictures. Both back-ends build the window from this table, so it is the one place to change it.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "product.h"
+#include "ui/control.h"
+
+namespace vextra::ui {
+
+enum class Kind { Form, Timer, PictureBox, Label, Image, TextBox, RichTextBox };
+
+// The pictures that ship with the program (assets/).
+enum class Picture { None, AppIcon, TitleStrip, Background };
+
+// A face of an empty name means the control shows no text and has no font. Every font uses
+// character set 0 (ANSI) and is neither underlined nor struck through.
+struct Font {
+    std::string_view face;
+    float points = 0.0f;
+    int weight = 400;  // 400 normal, 700 bold
+    bool italic = false;
+};
+
+// 0x00BBGGRR, or 0x800000nn for the system colour with index nn.
+using Colour = std::uint32_t;
+
+inline constexpr Colour kSysWindowBackground = 0x80000005;
+inline constexpr Colour kSysWindowText = 0x80000008;
+inline constexpr Colour kSysButtonFace = 0x8000000F;
+inline constexpr Colour kSysButtonText = 0x80000012;
+// The control paints nothing in this role (transparent labels, images, timers).
+inline constexpr Colour kNoColour = 0xFFFFFFFF;
+
+constexpr bool is_system_colour(Colour c) { return (c & 0xFFFFFF00u) == 0x80000000u; }
+constexpr int system_colour_index(Colour c) { return static_cast<int>(c & 0xFFu); }
+
+inline constexpr int kNoTabIndex = -1;
+
+struct ControlSpec {
+    Control id;
+    Kind kind;
+    std::string_view name;
+    Control container;  // Form1 is its own container
+    // Stored position and size in twips, relative to the container's client area.
+    int left;
+    int top;
+    int width;
+    int height;
+    int tab_index;  // kNoTabIndex for controls that have none
+    std::string_view text;  // caption, initial text, or the window title (UTF-8)
+    std::string_view tooltip;
+    Font font;
+    Colour foreground;
+    Colour background;
+    Picture picture;
+    bool visible;  // at start-up; timers are never shown
+    bool enabled;  // only the timers start disabled
+    int interval_ms;  // timers only
+    bool read_only;
+    bool accepts_drops;
+    bool transparent;  // labels: only their caption is drawn, the whole rectangle takes the mouse
+};
+
+inline constexpr int kTwipsPerPixel = 15;
+
+inline constexpr std::string_view kWindowTitle = kProductName;
+inline constexpr int kClientWidth = 9000;
+inline constexpr int kClientHeight = 5985;
+inline constexpr Colour kFormBackground = 0x000000FF;
+
+// The About panel's resting place, set at start-up and again at the end of every slide-out.
+inline constexpr int kParkedPanelLeft = 8400;
+// Moves each text box up onto the bottom edge of its drawn field.
+inline constexpr int kTextBoxTopShift = -40;
+
+enum class Edge { Left, Top };
+
+// One of the changes the load handler makes before the window is first shown.
+struct StartupAdjustment {
+    Control control;
+    Edge edge;
+    bool relative;  // true: `value` is added to the edge; false: the edge becomes `value`
+    int value;
+
+    constexpr int apply(int edge_value) const { return relative ? edge_value + value : value; }
+};
+
+// In the order the load handler makes them.
+inline constexpr std::array<StartupAdjustment, 3> kStartupAdjustments = {{
+    {Control::Text1, Edge::Top, true, kTextBoxTopShift},
+    {Control::Text2, Edge::Top, true, kTextBoxTopShift},
+    {Control::Picture2, Edge::Left, false, kParkedPanelLeft},
+}};
+
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::Image1) + 1;
+
+// All controls, in stored order (the order of `Control`).
+const std::array<ControlSpec, kControlCount>& controls();
+
+const ControlSpec& control(Control id);
+
+struct Rect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// A control's position and size in twips when the window is first shown: the stored one with the
+// start-up adjustments applied.
+Rect first_shown_bounds(Control id);
+
+// The children of a container, frontmost first: windows (picture boxes, text boxes, the rich-text
+// box) above windowless controls (labels, images), each group in stored order. Timers are never
+// drawn and are left out.
+std::vector<Control> children_front_to_back(Control container);
+
+// Rounded to the nearest pixel (15 twips never split evenly, so there are no ties).
+constexpr int twips_to_pixels(int twips) {
+    return (twips >= 0 ? twips + kTwipsPerPixel / 2 : twips - kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+
+constexpr int pixels_to_twips(int pixels) { return pixels * kTwipsPerPixel; }
+
+}  // namespace vextra::ui

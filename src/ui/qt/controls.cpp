@@ -1,0 +1,87 @@
+#include "ui/qt/controls.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QUrl>
+
+namespace vextra::ui::qt {
+namespace {
+
+// The first local file of a drop, as the bytes the file system knows it by.
+std::optional<std::string> first_local_file(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return std::nullopt;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
+    return std::nullopt;
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent, QColor background, QPixmap picture, MouseHandlers handlers)
+    : QWidget(parent), background_(background), picture_(std::move(picture)), handlers_(std::move(handlers)) {}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), background_);
+    if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    pressed_inside_ = true;
+    if (handlers_.pressed) handlers_.pressed(event->position());
+}
+
+// The second press of a double click is no new press, as on Windows.
+void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+    if (handlers_.moved) handlers_.moved(event->position());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (handlers_.released) handlers_.released();
+    if (std::exchange(pressed_inside_, false) && rect().contains(event->position().toPoint()) && handlers_.clicked)
+        handlers_.clicked();
+}
+
+WindowlessControl::WindowlessControl(QWidget* parent, std::function<void()> clicked)
+    : QLabel(parent), clicked_(std::move(clicked)) {
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+}
+
+void WindowlessControl::accept_drops(DropHandler handler) {
+    dropped_ = std::move(handler);
+    setAcceptDrops(true);
+}
+
+void WindowlessControl::mousePressEvent(QMouseEvent* event) {
+    pressed_inside_ = true;
+    event->accept();
+}
+
+void WindowlessControl::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (std::exchange(pressed_inside_, false) && rect().contains(event->position().toPoint()) && clicked_)
+        clicked_();
+}
+
+void WindowlessControl::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
+
+// The second press of a double click makes no second click, as on Windows.
+void WindowlessControl::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
+void WindowlessControl::dragEnterEvent(QDragEnterEvent* event) { event->acceptProposedAction(); }
+
+void WindowlessControl::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+
+void WindowlessControl::dropEvent(QDropEvent* event) {
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, file = first_local_file(event->mimeData())] { dropped_(file); });
+}
+
+}  // namespace vextra::ui::qt

@@ -1,0 +1,67 @@
+#pragma once
+// The Qt widgets that stand for the window's kinds of control: picture boxes that paint a colour
+// and a picture and report mouse input, and windowless labels and images that take every click
+// over their whole rectangle (and, for the drop label, every drop).
+
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vextra::ui::qt {
+
+// Pointer positions are in pixels within the widget.
+struct MouseHandlers {
+    std::function<void(QPointF)> pressed;
+    std::function<void(QPointF)> moved;
+    std::function<void()> released;
+    std::function<void()> clicked;
+};
+
+class PictureBox final : public QWidget {
+public:
+    PictureBox(QWidget* parent, QColor background, QPixmap picture, MouseHandlers handlers);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QColor background_;
+    QPixmap picture_;
+    MouseHandlers handlers_;
+    bool pressed_inside_ = false;
+};
+
+// A label or image. Its whole rectangle takes the mouse, so nothing beneath it sees a press on it.
+class WindowlessControl final : public QLabel {
+public:
+    using DropHandler = std::function<void(const std::optional<std::string>& first_file)>;
+
+    WindowlessControl(QWidget* parent, std::function<void()> clicked);
+
+    // Takes any drop; the handler runs after the drop has finished, so a message box it opens does
+    // not keep the drag source waiting.
+    void accept_drops(DropHandler handler);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    std::function<void()> clicked_;
+    DropHandler dropped_;
+    bool pressed_inside_ = false;
+};
+
+}  // namespace vextra::ui::qt

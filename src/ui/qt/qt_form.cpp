@@ -1,0 +1,245 @@
+#include "ui/qt/qt_form.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWindow>
+#include <cmath>
+
+#include "ui/qt/controls.h"
+
+namespace vextra::ui::qt {
+namespace {
+
+// Where "Trebuchet MS" is not installed, Open Sans, a close humanist sans, stands in for it.
+constexpr const char* kFallbackFace = "Open Sans";
+
+QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QRect pixel_rect(int left, int top, int width, int height) {
+    return {twips_to_pixels(left), twips_to_pixels(top), twips_to_pixels(width), twips_to_pixels(height)};
+}
+
+QColor resolve(Colour colour) {
+    if (is_system_colour(colour)) {
+        const QPalette palette = QApplication::palette();
+        switch (system_colour_index(colour)) {
+            case 5: return palette.color(QPalette::Base);
+            case 8: return palette.color(QPalette::Text);
+            case 15: return palette.color(QPalette::Button);
+            default: return palette.color(QPalette::ButtonText);
+        }
+    }
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+QFont resolve(const Font& font) {
+    static const bool substituted = [] {
+        const QString face = to_qstring("Trebuchet MS");
+        if (!QFontDatabase::hasFamily(face)) QFont::insertSubstitution(face, kFallbackFace);
+        return true;
+    }();
+    (void)substituted;
+    QFont qfont(to_qstring(font.face));
+    // Sizes are set in pixels at 96 dots per inch, the density the pictures are drawn for.
+    qfont.setPixelSize(static_cast<int>(std::lround(font.points * 96.0f / 72.0f)));
+    qfont.setWeight(font.weight >= 700 ? QFont::Bold : QFont::Normal);
+    qfont.setItalic(font.italic);
+    return qfont;
+}
+
+// Every image of the application icon, and the 48 x 48 one with the most colours.
+struct AppIcon {
+    QIcon icon;
+    QPixmap large;
+};
+
+const AppIcon& app_icon() {
+    static const AppIcon icon = [] {
+        AppIcon result;
+        QImageReader reader(":/vextra.ico");
+        int best_depth = 0;
+        for (int i = 0; i < reader.imageCount(); ++i) {
+            reader.jumpToImage(i);
+            const QImage image = reader.read();
+            result.icon.addPixmap(QPixmap::fromImage(image));
+            if (image.size() == QSize(48, 48) && image.depth() > best_depth) {
+                best_depth = image.depth();
+                result.large = QPixmap::fromImage(image);
+            }
+        }
+        return result;
+    }();
+    return icon;
+}
+
+QPixmap picture(Picture picture) {
+    switch (picture) {
+        case Picture::AppIcon: return app_icon().large;
+        case Picture::TitleStrip: return QPixmap(":/titlestrip.bmp");
+        case Picture::Background: return QPixmap(":/background.bmp");
+        case Picture::None: break;
+    }
+    return {};
+}
+
+}  // namespace
+
+QtForm::QtForm() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+    const ControlSpec& spec = control(Control::Form1);
+    setWindowTitle(to_qstring(spec.text));
+    setWindowIcon(app_icon().icon);
+    setFixedSize(twips_to_pixels(kClientWidth), twips_to_pixels(kClientHeight));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, resolve(spec.background));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    widgets_[static_cast<std::size_t>(Control::Form1)] = this;
+    build_children(this, Control::Form1);
+
+    for (auto [timer, tick] : {std::pair{&timer1_, &Form1::timer1_tick}, std::pair{&timer2_, &Form1::timer2_tick}}) {
+        timer->setInterval(kTimerIntervalMs);
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, tick = tick] { (form_.*tick)(); });
+    }
+    QWidget::setTabOrder(widget(Control::Text1), widget(Control::Text2));
+}
+
+void QtForm::build_children(QWidget* container, Control container_id) {
+    const std::vector<Control> front_to_back = children_front_to_back(container_id);
+    // A widget created later lies above its earlier siblings, so the backmost comes first.
+    for (auto it = front_to_back.rbegin(); it != front_to_back.rend(); ++it) {
+        QWidget* child = create(container, control(*it));
+        widgets_[static_cast<std::size_t>(*it)] = child;
+        if (child && control(*it).kind == Kind::PictureBox) build_children(child, *it);
+    }
+}
+
+QWidget* QtForm::create(QWidget* parent, const ControlSpec& spec) {
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+        case Kind::PictureBox: {
+            MouseHandlers handlers;
+            if (spec.id == Control::Picture1) {
+                handlers.pressed = [this](QPointF at) {
+                    form_.picture1_mouse_down(static_cast<float>(at.x() * kTwipsPerPixel),
+                                              static_cast<float>(at.y() * kTwipsPerPixel));
+                    // A Wayland client cannot place its own window: the compositor moves it.
+                    if (QGuiApplication::platformName().startsWith("wayland") && windowHandle())
+                        windowHandle()->startSystemMove();
+                };
+                handlers.moved = [this](QPointF at) {
+                    form_.picture1_mouse_move(static_cast<float>(at.x() * kTwipsPerPixel),
+                                              static_cast<float>(at.y() * kTwipsPerPixel));
+                };
+                handlers.released = [this] { form_.picture1_mouse_up(); };
+            } else if (spec.id == Control::Picture2) {
+                handlers.clicked = [this] { form_.picture2_click(); };
+            }
+            widget = new PictureBox(parent, resolve(spec.background), picture(spec.picture), std::move(handlers));
+            break;
+        }
+        case Kind::Label:
+        case Kind::Image: {
+            std::function<void()> clicked;
+            if (spec.id == Control::Label2) clicked = [this] { form_.label2_click(); };
+            if (spec.id == Control::Label3) clicked = [this] { form_.label3_click(); };
+            if (spec.id == Control::Label4) clicked = [this] { form_.label4_click(); };
+            if (spec.id == Control::Label6) clicked = [this] { form_.label6_click(); };
+            auto* label = new WindowlessControl(parent, std::move(clicked));
+            if (spec.kind == Kind::Image) {
+                label->setPixmap(picture(spec.picture));
+            } else {
+                label->setText(to_qstring(spec.text));
+                label->setWordWrap(true);
+                if (!spec.font.face.empty()) label->setFont(resolve(spec.font));
+                QPalette palette = label->palette();
+                palette.setColor(QPalette::WindowText, resolve(spec.foreground));
+                label->setPalette(palette);
+            }
+            if (spec.accepts_drops)
+                label->accept_drops([this](const std::optional<std::string>& file) { form_.label1_drop(file); });
+            widget = label;
+            break;
+        }
+        case Kind::TextBox: {
+            auto* edit = new QLineEdit(to_qstring(spec.text), parent);
+            edit->setReadOnly(true);
+            edit->setFrame(false);
+            edit->setFont(resolve(spec.font));
+            QPalette palette = edit->palette();
+            palette.setColor(QPalette::Base, resolve(spec.background));
+            palette.setColor(QPalette::Text, resolve(spec.foreground));
+            edit->setPalette(palette);
+            edit->setCursorPosition(0);
+            widget = edit;
+            break;
+        }
+        case Kind::Form:
+        case Kind::Timer:
+        case Kind::RichTextBox:  // manif holds the manifest text and is never shown
+            return nullptr;
+    }
+    widget->setObjectName(to_qstring(spec.name));
+    widget->setGeometry(pixel_rect(spec.left, spec.top, spec.width, spec.height));
+    widget->setVisible(spec.visible);
+    if (!spec.tooltip.empty()) {
+        widget->setToolTip(to_qstring(spec.tooltip));
+        widget->setAccessibleName(to_qstring(spec.tooltip));
+    }
+    return widget;
+}
+
+int QtForm::message_box(const std::string& prompt, int buttons, const std::string& title) {
+    QMessageBox box(QMessageBox::Warning, to_qstring(title), to_qstring(prompt), QMessageBox::NoButton, this);
+    if (buttons == platform::buttons::kYesNoWarning) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes: return platform::answer::kYes;
+        case QMessageBox::No: return platform::answer::kNo;
+        default: return 1;  // OK
+    }
+}
+
+void QtForm::show_text(Control box, const std::string& text) {
+    auto* edit = static_cast<QLineEdit*>(widget(box));
+    edit->setText(to_qstring(text));
+    edit->setCursorPosition(0);
+}
+
+void QtForm::place_control(Control id, int left, int top) {
+    widget(id)->move(twips_to_pixels(left), twips_to_pixels(top));
+}
+
+void QtForm::show_control(Control id, bool visible) { widget(id)->setVisible(visible); }
+
+void QtForm::enable_timer(Control timer, bool enabled) {
+    QTimer& qtimer = timer == Control::Timer1 ? timer1_ : timer2_;
+    if (enabled) qtimer.start();
+    else qtimer.stop();
+}
+
+float QtForm::window_left() const { return static_cast<float>(pos().x() * kTwipsPerPixel); }
+
+float QtForm::window_top() const { return static_cast<float>(pos().y() * kTwipsPerPixel); }
+
+void QtForm::move_window(float left, float top) {
+    move(static_cast<int>(std::lround(left / kTwipsPerPixel)), static_cast<int>(std::lround(top / kTwipsPerPixel)));
+}
+
+void QtForm::end_program() {
+    timer1_.stop();
+    timer2_.stop();
+    QCoreApplication::exit(0);
+}
+
+}  // namespace vextra::ui::qt

@@ -1,0 +1,46 @@
+#pragma once
+// The main window on Qt 6 Widgets: builds every control from the layout table, turns Qt events
+// into Form1's handlers (positions in twips) and draws what Form1 tells it.
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+#include "ui/form1.h"
+#include "ui/layout.h"
+
+namespace vextra::ui::qt {
+
+class QtForm final : public QWidget, public FormView {
+public:
+    // The interval of the slide timers. Asked for as fast as possible; this pace makes the slide
+    // take about half a second, as it does with Windows' timers.
+    static constexpr int kTimerIntervalMs = 15;
+
+    QtForm();
+
+    Form1& form() { return form_; }
+    // The widget that stands for a control (none for timers and the hidden manif).
+    QWidget* widget(Control id) const { return widgets_[static_cast<std::size_t>(id)]; }
+
+    int message_box(const std::string& prompt, int buttons, const std::string& title) override;
+    void show_text(Control box, const std::string& text) override;
+    void place_control(Control control, int left, int top) override;
+    void show_control(Control control, bool visible) override;
+    void enable_timer(Control timer, bool enabled) override;
+    float window_left() const override;
+    float window_top() const override;
+    void move_window(float left, float top) override;
+    void end_program() override;
+
+private:
+    void build_children(QWidget* container, Control container_id);
+    QWidget* create(QWidget* parent, const ControlSpec& spec);
+
+    Form1 form_{*this};
+    std::array<QWidget*, kControlCount> widgets_{};
+    QTimer timer1_;
+    QTimer timer2_;
+};
+
+}  // namespace vextra::ui::qt

@@ -1,0 +1,293 @@
+#!/usr/bin/env python3
+"""End to end: the real vextra binary in a real X server (Xvfb), driven as a person would.
+
+Files are dropped from another process over XDND (xdnd_drop), clicks and keys come from xdotool,
+the message boxes are answered with keys, and the results are checked on disk: content, mode bits
+and the user.DOSATTRIB attribute that Wine reads. Screenshots prove the pictures sit in place.
+
+usage: qt_e2e.py --vextra PATH --xdnd-drop PATH --template-tool PATH --assets DIR
+"""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ARGS = None
+TITLE = "Korvane Vextra"
+
+
+def wait_for(predicate, timeout=10.0, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def xdotool(*args, check=True):
+    result = subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, timeout=30)
+    if check and result.returncode != 0:
+        raise AssertionError("xdotool %s failed: %s" % (" ".join(map(str, args)), result.stderr))
+    return result.stdout.strip()
+
+
+def read_bmp(path):
+    """A 24-bit bottom-up BMP as (width, height, rows of (r, g, b)), top row first."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height):
+        base = offset + (height - 1 - y) * stride
+        rows.append([(data[base + 3 * x + 2], data[base + 3 * x + 1], data[base + 3 * x]) for x in range(width)])
+    return width, height, rows
+
+
+class Screenshot:
+    """The whole screen, from xwd (depth 24, ZPixmap)."""
+
+    def __init__(self):
+        data = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True, timeout=30).stdout
+        fields = struct.unpack_from(">25I", data, 0)
+        header_size, width, height = fields[0], fields[4], fields[5]
+        self.byte_order, self.bpp, self.stride = fields[7], fields[11], fields[12]
+        ncolors = fields[19]
+        if self.bpp not in (24, 32) or fields[3] != 24:
+            raise AssertionError("unexpected screenshot format: depth %d, %d bits per pixel" % (fields[3], self.bpp))
+        self.width, self.height = width, height
+        self.pixels = data[header_size + 12 * ncolors:]
+
+    def rgb(self, x, y):
+        size = self.bpp // 8
+        i = y * self.stride + size * x
+        pixel = self.pixels[i:i + size]
+        if self.byte_order != 0:  # most significant byte first
+            pixel = pixel[::-1]
+        return pixel[2], pixel[1], pixel[0]
+
+
+class Vextra:
+    """One run of the program in its own folder, with the built template beside it."""
+
+    def __init__(self, test):
+        self.dir = tempfile.mkdtemp(prefix="vextra-e2e-", dir=os.getcwd())
+        test.addCleanup(shutil.rmtree, self.dir, True)
+        self.apps = os.path.join(self.dir, "apps")
+        os.mkdir(self.apps)
+        shutil.copy(os.path.join(os.path.dirname(ARGS.vextra), "style.dll"), self.dir)
+        self.process = subprocess.Popen([ARGS.vextra], cwd=self.dir)
+        test.addCleanup(self.close)
+        self.window = wait_for(lambda: self.visible_windows(), what="the main window")[0]
+        # Wait until the window takes drops (Qt marks it XdndAware when it is mapped and ready).
+        wait_for(lambda: "XdndAware" in subprocess.run(["xprop", "-id", self.window], capture_output=True,
+                                                       text=True).stdout, what="XdndAware")
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait(timeout=10)
+
+    def visible_windows(self):
+        out = xdotool("search", "--onlyvisible", "--pid", self.process.pid, "--name", "^%s$" % TITLE, check=False)
+        return out.split() if out else []
+
+    def geometry(self):
+        out = xdotool("getwindowgeometry", "--shell", self.window)
+        values = dict(line.split("=") for line in out.splitlines())
+        return int(values["X"]), int(values["Y"])
+
+    def click(self, x, y, button=1):
+        left, top = self.geometry()
+        xdotool("mousemove", "--sync", left + x, top + y, "click", button)
+
+    def app(self, name, content=b"MZ"):
+        path = os.path.join(self.apps, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def drop_files(self, *paths, x=284, y=100):
+        result = subprocess.run([ARGS.xdnd_drop, self.window, str(x), str(y), *paths], capture_output=True,
+                                text=True, timeout=30)
+        if result.returncode != 0:
+            raise AssertionError("drop failed (%d): %s %s" % (result.returncode, result.stdout, result.stderr))
+
+    def drop_text(self, text, x=284, y=100):
+        result = subprocess.run([ARGS.xdnd_drop, "--text", text, self.window, str(x), str(y)], capture_output=True,
+                                text=True, timeout=30)
+        if result.returncode != 0:
+            raise AssertionError("text drop failed (%d): %s" % (result.returncode, result.stderr))
+
+    def message_box(self):
+        """The open message box's window id, once it is shown."""
+        return wait_for(lambda: [w for w in self.visible_windows() if w != self.window], what="a message box")[0]
+
+    def answer(self, box, key):
+        xdotool("windowfocus", "--sync", box)
+        xdotool("key", key)
+        wait_for(lambda: box not in self.visible_windows(), what="the message box to close")
+
+    def no_box_within(self, seconds):
+        time.sleep(seconds)
+        return [w for w in self.visible_windows() if w != self.window] == []
+
+
+def dos_attrib(path):
+    try:
+        return os.getxattr(path, "user.DOSATTRIB")
+    except OSError:
+        return None
+
+
+class QtWindowEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.vextra = Vextra(self)
+
+    def manifest_text(self):
+        return subprocess.run([ARGS.template_tool, "decode", os.path.join(self.vextra.dir, "style.dll")],
+                              capture_output=True, check=True).stdout
+
+    def test_drop_enable_drop_disable(self):
+        v = self.vextra
+        exe = v.app("old.exe")
+        manifest = exe + ".manifest"
+        v.drop_files(exe)
+
+        v.click(328, 360)  # Enable
+        v.answer(v.message_box(), "n")
+        self.assertFalse(os.path.exists(manifest))
+
+        v.click(328, 360)
+        v.answer(v.message_box(), "Return")  # Yes is the default button
+        with open(manifest, "rb") as f:
+            self.assertEqual(f.read(), self.manifest_text())
+        self.assertIn(b"Microsoft.Windows.Common-Controls", self.manifest_text())
+        self.assertEqual(os.stat(manifest).st_mode & 0o222, 0)
+        self.assertEqual(dos_attrib(manifest), b"0x6")
+
+        v.drop_files(exe)  # now "Yes"
+        v.click(504, 360)  # Disable
+        box = v.message_box()
+        self.assertNotEqual(os.stat(manifest).st_mode & 0o200, 0, "made normal before asking")
+        self.assertIsNone(dos_attrib(manifest))
+        v.answer(box, "y")
+        self.assertFalse(os.path.exists(manifest))
+
+    def test_disable_declined_keeps_the_manifest_marked(self):
+        v = self.vextra
+        exe = v.app("kept.EXE")
+        with open(exe + ".manifest", "w") as f:
+            f.write("<x/>")
+        v.drop_files(exe, v.app("second.exe"))
+        v.click(504, 360)
+        v.answer(v.message_box(), "Escape")
+        self.assertEqual(dos_attrib(exe + ".manifest"), b"0x6")
+        self.assertEqual(os.stat(exe + ".manifest").st_mode & 0o222, 0)
+
+    def test_refused_drop_warns_without_holding_the_drag_source(self):
+        v = self.vextra
+        v.drop_files(v.app("notes.txt"))  # returns only once the drop has finished
+        v.answer(v.message_box(), "Return")
+        v.click(328, 360)  # still no target: Enable asks nothing
+        self.assertTrue(v.no_box_within(1.0))
+
+    def test_text_drop_reaches_the_drop_label(self):
+        v = self.vextra
+        v.drop_text("just text")
+        v.answer(v.message_box(), "Return")
+
+    def test_pictures_are_in_place(self):
+        v = self.vextra
+        left, top = v.geometry()
+        shot = Screenshot()
+        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
+        _, _, strip = read_bmp(os.path.join(ARGS.assets, "titlestrip.bmp"))
+        # Everywhere the face is not covered by a field or the title strip, it is the background.
+        for y in list(range(34, 186, 6)) + list(range(266, 399, 6)):
+            for x in range(0, 600, 7):
+                self.assertEqual(shot.rgb(left + x, top + y), face[y][x], "background at %d,%d" % (x, y))
+        for y in range(0, 32, 3):
+            for x in range(150, 600, 5):
+                self.assertEqual(shot.rgb(left + x, top + y), strip[y][x], "title strip at %d,%d" % (x, y))
+        # The fields show white behind their text.
+        for x, y in ((452, 192), (445, 259)):
+            self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
+
+    def test_about_panel_slides_in_and_out(self):
+        v = self.vextra
+        left, top = v.geometry()
+        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
+        # The captions of the Enable and Disable buttons, where the panel has nothing of its own.
+        dark_on_face = [(x, y) for y in range(350, 372) for x in range(250, 580) if sum(face[y][x]) < 200]
+        self.assertTrue(dark_on_face)
+
+        v.click(529, 16)
+        time.sleep(1.5)
+        shot = Screenshot()
+        covered = [(x, y) for x, y in dark_on_face if shot.rgb(left + x, top + y) == (255, 255, 255)]
+        self.assertGreater(len(covered), len(dark_on_face) * 0.8, "the panel covers the buttons")
+
+        v.click(300, 380)  # a click on the panel's background slides it out
+        time.sleep(1.5)
+        shot = Screenshot()
+        for x, y in dark_on_face[::5]:
+            self.assertEqual(shot.rgb(left + x, top + y), face[y][x])
+
+    def test_title_strip_drags_the_window(self):
+        v = self.vextra
+        left, top = v.geometry()
+        xdotool("mousemove", "--sync", left + 300, top + 16, "mousedown", 1)
+        for step in range(1, 6):
+            xdotool("mousemove", "--sync", left + 300 + 20 * step, top + 16 + 15 * step)
+        xdotool("mouseup", 1)
+        wait_for(lambda: v.geometry() == (left + 100, top + 75), what="the window to move")
+
+    def test_exit_button_ends_the_program(self):
+        v = self.vextra
+        v.click(576, 16)
+        self.assertEqual(v.process.wait(timeout=10), 0)
+
+
+def start_xvfb():
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+                            pass_fds=(write,), stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        display = f.readline().strip()
+    if not display:
+        raise SystemExit("Xvfb did not start")
+    os.environ["DISPLAY"] = ":" + display
+    return xvfb
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--vextra", required=True)
+    parser.add_argument("--xdnd-drop", required=True)
+    parser.add_argument("--template-tool", required=True)
+    parser.add_argument("--assets", required=True)
+    ARGS, rest = parser.parse_known_args()
+    os.environ.pop("QT_QPA_PLATFORM", None)
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    xvfb = start_xvfb()
+    try:
+        program = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=2)
+        return 0 if program.result.wasSuccessful() else 1
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

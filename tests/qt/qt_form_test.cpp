@@ -1,0 +1,311 @@
+// The Qt window offscreen: which control takes a click or a drop at each point, tooltips, fonts,
+// drops sent through the real event path, the message boxes and the read-only fields.
+#include <QApplication>
+#include <QDropEvent>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "platform/files.h"
+#include "ui/qt/qt_form.h"
+
+using vextra::ui::Control;
+using vextra::ui::qt::QtForm;
+
+namespace {
+
+// What a message box showed, and the button the test pressed.
+struct SeenBox {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QString default_button;
+};
+
+}  // namespace
+
+class QtFormTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::filesystem::path dir_;
+    std::unique_ptr<QtForm> window_;
+
+    std::string write(const std::string& name, const std::string& content = "MZ") {
+        const auto path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path.string();
+    }
+
+    QWidget* at(int x, int y) { return window_->childAt(x, y); }
+    QString name_at(int x, int y) {
+        QWidget* widget = at(x, y);
+        return widget ? widget->objectName() : QString("(none)");
+    }
+    QString text_of(Control box) { return static_cast<QLineEdit*>(window_->widget(box))->text(); }
+
+    // Answers the next message box with `button` (by its text) once it is open, recording it.
+    void answer_next_box(const QString& button, SeenBox& seen) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, button, &seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll->deleteLater();
+            poll->stop();
+            seen.title = box->windowTitle();
+            seen.text = box->text();
+            seen.icon = box->icon();
+            seen.buttons.clear();
+            for (QAbstractButton* b : box->buttons()) seen.buttons << b->text().remove('&');
+            if (box->defaultButton()) seen.default_button = box->defaultButton()->text().remove('&');
+            for (QAbstractButton* b : box->buttons())
+                if (b->text().remove('&') == button) b->click();
+        });
+        poll->start(5);
+    }
+
+    void drop(const QList<QUrl>& urls, const QString& text = {}) {
+        QMimeData data;
+        if (!urls.isEmpty()) data.setUrls(urls);
+        if (!text.isEmpty()) data.setText(text);
+        QWidget* target = window_->widget(Control::Label1);
+        const QPointF point(target->width() / 2.0, target->height() / 2.0);
+        QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent event(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+        QVERIFY(event.isAccepted());
+        // The handler runs once the drop has finished, from the event loop.
+        QTest::qWait(50);
+    }
+
+    void slide_panel() {
+        window_->form().label6_click();
+        while (window_->form().timer1_enabled()) window_->form().timer1_tick();
+    }
+
+private slots:
+    void init() {
+        // Inside the build tree, whose file system keeps extended attributes.
+        dir_ = std::filesystem::current_path() / ("vextra-qt-" + std::to_string(QCoreApplication::applicationPid()));
+        std::filesystem::create_directories(dir_);
+        window_ = std::make_unique<QtForm>();
+        window_->form().load();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    void cleanup() {
+        window_.reset();
+        for (const auto& entry : std::filesystem::directory_iterator(dir_))
+            vextra::platform::set_attributes(entry.path().string(), 0);
+        std::filesystem::remove_all(dir_);
+    }
+
+    void window_is_frameless_and_fixed() {
+        QCOMPARE(window_->windowTitle(), QString("Korvane Vextra"));
+        QVERIFY(window_->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(window_->size(), QSize(600, 399));
+        QCOMPARE(window_->minimumSize(), window_->maximumSize());
+        QVERIFY(!window_->windowIcon().isNull());
+        const QList<QSize> sizes = window_->windowIcon().availableSizes();
+        for (int side : {16, 24, 32, 48, 128}) QVERIFY2(sizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
+    }
+
+    void controls_take_their_points_data() {
+        QTest::addColumn<QPoint>("point");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("panel_shown");
+        struct Row { const char* name; QPoint point; const char* control; bool panel; };
+        const Row rows[] = {
+            {"drop box", {284, 100}, "Label1", false},
+            {"drop box corner", {105, 57}, "Label1", false},
+            {"enable button", {328, 360}, "Label2", false},
+            {"disable button", {504, 360}, "Label3", false},
+            {"about button", {529, 16}, "Label6", false},
+            {"exit button", {576, 16}, "Label4", false},
+            {"title text", {60, 16}, "Label5", false},
+            {"visible part of the icon", {10, 25}, "Image3", false},
+            {"title strip", {300, 16}, "Picture1", false},
+            {"file name field", {300, 200}, "Text1", false},
+            {"status field", {300, 250}, "Text2", false},
+            {"face", {50, 250}, "Image1", false},
+            {"panel over the drop box", {300, 60}, "Picture2", true},
+            {"panel over the enable button", {328, 370}, "Picture2", true},
+            {"panel over a field", {300, 250}, "Picture2", true},
+            {"panel text", {200, 128}, "Label8", true},
+            {"panel icon", {50, 90}, "Image2", true},
+            {"about button over the panel", {529, 16}, "Label6", true},
+            {"exit button over the panel", {576, 16}, "Label4", true},
+        };
+        for (const Row& row : rows) QTest::newRow(row.name) << row.point << row.control << row.panel;
+    }
+
+    void controls_take_their_points() {
+        QFETCH(QPoint, point);
+        QFETCH(QString, control);
+        QFETCH(bool, panel_shown);
+        if (panel_shown) slide_panel();
+        QCOMPARE(name_at(point.x(), point.y()), control);
+    }
+
+    void parked_panel_is_hidden_at_its_place() {
+        QWidget* panel = window_->widget(Control::Picture2);
+        QVERIFY(!panel->isVisible());
+        QCOMPARE(panel->geometry(), QRect(560, 32, 609, 369));
+        QCOMPARE(window_->widget(Control::Text1)->geometry(), QRect(256, 189, 201, 25));
+        QCOMPARE(window_->widget(Control::Text2)->geometry(), QRect(256, 237, 193, 25));
+        slide_panel();
+        QCOMPARE(panel->geometry().topLeft(), QPoint(-7, 32));
+    }
+
+    void tooltips_and_accessible_names_data() {
+        QTest::addColumn<int>("control");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("drop box") << int(Control::Label1) << "Drag and Drop your Old App...";
+        QTest::newRow("enable") << int(Control::Label2) << "Enable Visual Style...";
+        QTest::newRow("disable") << int(Control::Label3) << "Disable Visual Style...";
+        QTest::newRow("about") << int(Control::Label6) << "About Vextra";
+        QTest::newRow("exit") << int(Control::Label4) << "Exit";
+        QTest::newRow("file name") << int(Control::Text1) << "App FileName";
+        QTest::newRow("status") << int(Control::Text2) << "Style Status";
+    }
+
+    void tooltips_and_accessible_names() {
+        QFETCH(int, control);
+        QFETCH(QString, tooltip);
+        QWidget* widget = window_->widget(static_cast<Control>(control));
+        QCOMPARE(widget->toolTip(), tooltip);
+        QCOMPARE(widget->accessibleName(), tooltip);
+    }
+
+    void fonts_follow_the_layout() {
+        const QFont text1 = window_->widget(Control::Text1)->font();
+        QCOMPARE(text1.pixelSize(), 13);
+        QVERIFY(text1.bold());
+        QVERIFY(!text1.italic());
+        const QFont text2 = window_->widget(Control::Text2)->font();
+        QVERIFY(!text2.bold());
+        QVERIFY(text2.italic());
+        const QFont title = window_->widget(Control::Label7)->font();
+        QCOMPARE(title.pixelSize(), 48);
+        QVERIFY(title.bold());
+        QCOMPARE(window_->widget(Control::Label14)->font().pixelSize(), 12);
+        QCOMPARE(QFontInfo(text1).family(), QFontDatabase::hasFamily("Trebuchet MS") ? QString("Trebuchet MS") : QString("Open Sans"));
+    }
+
+    void fields_are_read_only() {
+        auto* text1 = static_cast<QLineEdit*>(window_->widget(Control::Text1));
+        text1->setFocus();
+        QTest::keyClicks(text1, "typed");
+        QTest::keyClick(text1, Qt::Key_Backspace);
+        QCOMPARE(text1->text(), QString("Select App.."));
+        QCOMPARE(text_of(Control::Text2), QString("Select App.."));
+    }
+
+    void a_dropped_executable_becomes_the_target() {
+        drop({QUrl::fromLocalFile(QString::fromStdString(write("old.exe"))), QUrl::fromLocalFile("/elsewhere/second.exe")});
+        QCOMPARE(text_of(Control::Text1), QString("old.exe"));
+        QCOMPARE(text_of(Control::Text2), QString("No"));
+        QCOMPARE(QString::fromStdString(window_->form().exelink()), QString::fromStdString((dir_ / "old.exe").string()));
+    }
+
+    void a_refused_drop_shows_a_warning() {
+        SeenBox seen;
+        answer_next_box("OK", seen);
+        drop({QUrl::fromLocalFile(QString::fromStdString(write("notes.txt")))});
+        QCOMPARE(seen.title, QString("Korvane Vextra"));
+        QCOMPARE(seen.text, QString("notes.txt is not a Windows executeable File."));
+        QCOMPARE(seen.icon, QMessageBox::Warning);
+        QCOMPARE(seen.buttons, QStringList{"OK"});
+        QCOMPARE(text_of(Control::Text1), QString("Select App.."));
+    }
+
+    void a_drop_without_files_reaches_the_handler() {
+        SeenBox seen;
+        answer_next_box("OK", seen);
+        drop({}, "just some text");
+        QCOMPARE(seen.text, QString(" is not a Windows executeable File."));
+    }
+
+    void enable_asks_and_writes_on_yes() {
+        const std::string exe = write("old.exe");
+        drop({QUrl::fromLocalFile(QString::fromStdString(exe))});
+        SeenBox seen;
+        answer_next_box("No", seen);
+        QTest::mouseClick(window_->widget(Control::Label2), Qt::LeftButton);
+        QCOMPARE(seen.text, QString("Do you want to Enable visual style for old.exe"));
+        QCOMPARE(seen.icon, QMessageBox::Warning);
+        QCOMPARE(seen.buttons.size(), 2);
+        QCOMPARE(seen.default_button, QString("Yes"));
+        QVERIFY(!vextra::platform::path_exists(exe + ".manifest"));
+
+        answer_next_box("Yes", seen);
+        QTest::mouseClick(window_->widget(Control::Label2), Qt::LeftButton);
+        unsigned attributes = 0;
+        QVERIFY(!vextra::platform::get_attributes(exe + ".manifest", attributes));
+        QCOMPARE(attributes, 0x27u);
+    }
+
+    void escape_answers_no() {
+        const std::string exe = write("old.exe");
+        drop({QUrl::fromLocalFile(QString::fromStdString(exe))});
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                poll->stop();
+                poll->deleteLater();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        poll->start(5);
+        QTest::mouseClick(window_->widget(Control::Label2), Qt::LeftButton);
+        QVERIFY(!vextra::platform::path_exists(exe + ".manifest"));
+    }
+
+    void title_strip_drags_the_window() {
+        const QPoint start = window_->pos();
+        QWidget* strip = window_->widget(Control::Picture1);
+        QTest::mousePress(strip, Qt::RightButton, {}, QPoint(300, 10));
+        QCOMPARE(window_->form().foc(), qint16(-1));
+        QCOMPARE(window_->form().posX(), qint16(4500));
+        QMouseEvent move(QEvent::MouseMove, QPointF(340, 30), strip->mapToGlobal(QPointF(340, 30)), Qt::NoButton,
+                         Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(strip, &move);
+        QCOMPARE(window_->pos(), start + QPoint(40, 20));
+        QTest::mouseRelease(strip, Qt::RightButton, {}, QPoint(300, 10));
+        QCOMPARE(window_->form().foc(), qint16(0));
+    }
+
+    void a_press_on_the_title_text_starts_no_drag() {
+        QTest::mousePress(window_->widget(Control::Label5), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(window_->form().foc(), qint16(0));
+        QTest::mouseRelease(window_->widget(Control::Label5), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+
+    void about_label_slides_the_panel_on_the_timers() {
+        QTest::mouseClick(window_->widget(Control::Label6), Qt::LeftButton);
+        QVERIFY(window_->widget(Control::Picture2)->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->form().timer1_enabled(), 3000);
+        QCOMPARE(window_->form().picture2_left(), -100);
+        QTest::mouseClick(window_->widget(Control::Label8), Qt::LeftButton);  // a text on the panel: nothing
+        QVERIFY(!window_->form().timer2_enabled());
+        QTest::mouseClick(window_->widget(Control::Picture2), Qt::LeftButton, {}, QPoint(580, 340));
+        QVERIFY(window_->form().timer2_enabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->widget(Control::Picture2)->isVisible(), 3000);
+        QCOMPARE(window_->widget(Control::Picture2)->x(), 560);
+    }
+};
+
+QTEST_MAIN(QtFormTest)
+#include "qt_form_test.moc"

@@ -1,0 +1,282 @@
+// The window's drop, Enable and Disable handlers on real files, through a recording view.
+#include "ui/form1.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "manifest/commands.h"
+#include "platform/files.h"
+#include "recording_view.h"
+#include "temp_dir.h"
+#include "template_encoder.h"
+
+namespace vextra::ui {
+namespace {
+
+using platform::answer::kNo;
+using platform::answer::kYes;
+using test::MessageBoxCall;
+using test::read_whole_file;
+
+constexpr const char* kManifestSource = "<?xml version=\"1.0\"?>\n<assembly manifestVersion=\"1.0\"/>\n";
+constexpr const char* kManifestText = "<?xml version=\"1.0\"?>\r\n<assembly manifestVersion=\"1.0\"/>\r\n";
+constexpr const char* kTitle = "Korvane Vextra";
+
+unsigned attributes(const std::string& path) {
+    unsigned value = 0;
+    return platform::get_attributes(path, value) ? 0 : value;
+}
+
+class Form1Test : public ::testing::Test {
+protected:
+    // Starts the window with `style.dll` in its working directory, or without one.
+    void start(bool with_template = true) {
+        if (with_template) work_.write("style.dll", tools::encode_template(kManifestSource).rtf);
+        test::WorkingDirectory cwd(work_.path());
+        form_ = std::make_unique<Form1>(view_);
+        form_->load();
+    }
+
+    std::string app(const std::string& name = "app.exe") { return apps_.write(name, "MZ"); }
+    std::string manifest(const std::string& name = "app.exe") { return apps_.file(name + ".manifest"); }
+
+    // Drops `path` and checks the drop was taken as a target with the given status.
+    void drop_target(const std::string& path, const std::string& status) {
+        form_->label1_drop(path);
+        ASSERT_EQ(form_->exelink(), path);
+        ASSERT_EQ(form_->text2(), status);
+    }
+
+    test::TempDir apps_, work_;
+    test::RecordingView view_;
+    std::unique_ptr<Form1> form_;
+};
+
+TEST_F(Form1Test, StartsWithNoTargetAndTheManifestTextLoaded) {
+    start();
+    EXPECT_EQ(form_->applink(), "");
+    EXPECT_EQ(form_->exelink(), "");
+    EXPECT_EQ(form_->text1(), "Select App..");
+    EXPECT_EQ(form_->text2(), "Select App..");
+    EXPECT_EQ(form_->manif().text(), kManifestText);
+}
+
+TEST_F(Form1Test, AcceptsOnlyNamesEndingInExeOrEXE) {
+    start();
+    struct Case {
+        const char* name;
+        std::string file;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"lower case", "prog.exe", true},  {"upper case", "PROG.EXE", true}, {"no dot", "notexe", true},
+        {"mixed case", "Prog.Exe", false}, {"eXe", "prog.eXe", false},       {"text file", "notes.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view_.boxes.clear();
+        const std::string path = app(c.file);
+        form_->label1_drop(path);
+        EXPECT_EQ(form_->applink(), path);
+        if (c.accepted) {
+            EXPECT_TRUE(view_.boxes.empty());
+            EXPECT_EQ(form_->exelink(), path);
+            EXPECT_EQ(view_.texts[Control::Text1], c.file);
+            EXPECT_EQ(view_.texts[Control::Text2], "No");
+        } else {
+            EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
+                                       {c.file + " is not a Windows executeable File.", 48, kTitle}}));
+        }
+    }
+}
+
+TEST_F(Form1Test, ARefusedDropKeepsTheEarlierTarget) {
+    start();
+    const std::string target = app();
+    drop_target(target, "No");
+    form_->label1_drop(apps_.write("readme.txt", ""));
+    EXPECT_EQ(form_->exelink(), target);
+    EXPECT_EQ(form_->text1(), "app.exe");
+    EXPECT_EQ(form_->text2(), "No");
+    EXPECT_EQ(view_.texts[Control::Text1], "app.exe");
+}
+
+TEST_F(Form1Test, ADropWithoutFilesReusesTheLastDroppedPath) {
+    start();
+    form_->label1_drop(std::nullopt);
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{" is not a Windows executeable File.", 48, kTitle}}));
+
+    const std::string target = app();
+    drop_target(target, "No");
+    platform::save_file(manifest(), "x");
+    form_->label1_drop(std::nullopt);
+    EXPECT_EQ(form_->exelink(), target);
+    EXPECT_EQ(form_->text2(), "Yes");
+}
+
+TEST_F(Form1Test, AnExistingManifestShowsYesAndIsLeftReadOnlyHiddenSystem) {
+    start();
+    for (unsigned before : {0u, 7u, 2u}) {
+        SCOPED_TRACE(before);
+        platform::set_attributes(manifest(), 0);
+        platform::save_file(manifest(), "existing");
+        platform::set_attributes(manifest(), before);
+        drop_target(app(), "Yes");
+        EXPECT_EQ(attributes(manifest()), 0x27u);
+        EXPECT_EQ(read_whole_file(manifest()), "existing");
+    }
+}
+
+TEST_F(Form1Test, AHiddenExecutableIsAcceptedWithAnEmptyName) {
+    start();
+    const std::string target = app();
+    platform::set_attributes(target, 2);
+    drop_target(target, "No");
+    EXPECT_EQ(form_->text1(), "");
+    view_.answers = {kNo};
+    form_->label2_click();
+    EXPECT_EQ(view_.boxes.back().prompt, "Do you want to Enable visual style for ");
+}
+
+TEST_F(Form1Test, EnableWritesTheManifestReadOnlyHiddenSystem) {
+    start();
+    drop_target(app(), "No");
+    view_.answers = {kYes};
+    form_->label2_click();
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for app.exe", 52, kTitle}}));
+    EXPECT_EQ(read_whole_file(manifest()), kManifestText);
+    EXPECT_EQ(attributes(manifest()), 0x27u);
+    EXPECT_EQ(form_->text2(), "No");
+
+    // Asked again without a new drop; the identical read-only manifest stays and nothing is reported.
+    view_.answers = {kYes};
+    form_->label2_click();
+    EXPECT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(attributes(manifest()), 0x27u);
+}
+
+TEST_F(Form1Test, EnableAnsweredNoWritesNothing) {
+    start();
+    drop_target(app(), "No");
+    view_.answers = {kNo};
+    form_->label2_click();
+    EXPECT_EQ(view_.boxes.size(), 1u);
+    EXPECT_FALSE(platform::path_exists(manifest()));
+}
+
+TEST_F(Form1Test, CommandsDoNothingWithoutATargetOrTheRightStatus) {
+    start();
+    form_->label2_click();
+    form_->label3_click();
+    EXPECT_TRUE(view_.boxes.empty());
+
+    drop_target(app(), "No");
+    form_->label3_click();  // Disable needs "Yes"
+    EXPECT_TRUE(view_.boxes.empty());
+
+    platform::save_file(manifest(), "x");
+    drop_target(app(), "Yes");
+    form_->label2_click();  // Enable needs "No"
+    EXPECT_TRUE(view_.boxes.empty());
+    EXPECT_EQ(read_whole_file(manifest()), "x");
+}
+
+TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) {
+    start(false);
+    drop_target(app(), "No");
+    form_->label2_click();
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
+                               {"Cannot enable visual style: the template style.dll could not be loaded.", 48, kTitle}}));
+    EXPECT_FALSE(platform::path_exists(manifest()));
+}
+
+TEST_F(Form1Test, EnableReportsAManifestItCouldNotWrite) {
+    start();
+    drop_target(app(), "No");
+    // Another program puts a different, read-only manifest there after the drop.
+    platform::save_file(manifest(), "someone else's");
+    platform::set_attributes(manifest(), 7);
+    view_.answers = {kYes};
+    form_->label2_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: Permission denied", 48, kTitle}));
+    EXPECT_EQ(read_whole_file(manifest()), "someone else's");
+}
+
+TEST_F(Form1Test, EnableReportsAFolderThatIsGone) {
+    start();
+    const std::string target = apps_.file("gone/app.exe");
+    drop_target(target, "No");
+    view_.answers = {kYes};
+    form_->label2_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1].prompt, "Could not enable visual style for : No such file or directory");
+}
+
+TEST_F(Form1Test, DisableClearsTheAttributesBeforeAskingAndDeletesOnYes) {
+    start();
+    platform::save_file(manifest(), "x");
+    drop_target(app(), "Yes");
+    unsigned while_asked = 0;
+    view_.while_open = [&](const MessageBoxCall&) { while_asked = attributes(manifest()); };
+    view_.answers = {kYes};
+    form_->label3_click();
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Disable visual style for app.exe", 52, kTitle}}));
+    EXPECT_EQ(while_asked, 0x20u);
+    EXPECT_FALSE(platform::path_exists(manifest()));
+    EXPECT_EQ(form_->text2(), "Yes");
+
+    // Already gone: asked again, and the end state is the one asked for, so nothing is reported.
+    view_.answers = {kYes};
+    form_->label3_click();
+    EXPECT_EQ(view_.boxes.size(), 2u);
+}
+
+TEST_F(Form1Test, DisableDeclinedRestoresTheAttributes) {
+    // No, and a box closed without an answer (Escape), both keep the manifest.
+    for (int answer : {kNo, 2}) {
+        SCOPED_TRACE(answer);
+        start();
+        platform::save_file(manifest(), "x");
+        drop_target(app(), "Yes");
+        view_.answers = {answer};
+        form_->label3_click();
+        EXPECT_EQ(read_whole_file(manifest()), "x");
+        EXPECT_EQ(attributes(manifest()), 0x27u);
+        platform::set_attributes(manifest(), 0);
+    }
+}
+
+TEST_F(Form1Test, DisableReportsAManifestThatStays) {
+    start();
+    platform::save_file(manifest(), "x");
+    drop_target(app(), "Yes");
+    // Another program marks it read-only again while the question is open.
+    view_.while_open = [&](const MessageBoxCall&) { platform::set_attributes(manifest(), 1); };
+    view_.answers = {kYes};
+    form_->label3_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: Permission denied", 48, kTitle}));
+    EXPECT_TRUE(platform::path_exists(manifest()));
+}
+
+TEST_F(Form1Test, FullCycleEnableThenDisable) {
+    start();
+    const std::string target = app();
+    drop_target(target, "No");
+    view_.answers = {kYes};
+    form_->label2_click();
+    form_->label3_click();  // status still "No": nothing
+    EXPECT_EQ(view_.boxes.size(), 1u);
+    drop_target(target, "Yes");
+    EXPECT_EQ(attributes(manifest()), 0x27u);
+    view_.answers = {kYes};
+    form_->label3_click();
+    EXPECT_FALSE(platform::path_exists(manifest()));
+    drop_target(target, "No");
+}
+
+}  // namespace
+}  // namespace vextra::ui

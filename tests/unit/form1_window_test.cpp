@@ -1,0 +1,134 @@
+// The window's purely visual handlers: the start-up layout, dragging by the title strip, exit,
+// and the About panel's slide on its two timers.
+#include <gtest/gtest.h>
+
+#include "recording_view.h"
+#include "temp_dir.h"
+#include "ui/form1.h"
+#include "ui/layout.h"
+
+namespace vextra::ui {
+namespace {
+
+class Form1WindowTest : public ::testing::Test {
+protected:
+    Form1WindowTest() {
+        test::WorkingDirectory cwd(empty_.path());
+        form_.load();
+    }
+
+    // Runs the enabled timer until it stops, returning the number of ticks.
+    int run_timer(Control timer) {
+        int ticks = 0;
+        while (view_.timers[timer] && ticks < 1000) {
+            timer == Control::Timer1 ? form_.timer1_tick() : form_.timer2_tick();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    test::TempDir empty_;
+    test::RecordingView view_;
+    Form1 form_{view_};
+};
+
+TEST_F(Form1WindowTest, LoadMakesTheThreeStartUpAdjustments) {
+    EXPECT_EQ(view_.places[Control::Text1], std::make_pair(3840, 2840));
+    EXPECT_EQ(view_.places[Control::Text2], std::make_pair(3840, 3560));
+    EXPECT_EQ(view_.places[Control::Picture2], std::make_pair(8400, 480));
+    EXPECT_EQ(form_.picture2_left(), 8400);
+    EXPECT_FALSE(form_.picture2_visible());
+    EXPECT_FALSE(form_.timer1_enabled());
+    EXPECT_FALSE(form_.timer2_enabled());
+    EXPECT_TRUE(view_.shown.empty());
+}
+
+TEST_F(Form1WindowTest, DraggingTheTitleStripMovesTheWindowByThePointersOffset) {
+    view_.left = 1500;
+    view_.top = 3000;
+    form_.picture1_mouse_move(100, 100);  // no press: nothing moves
+    EXPECT_EQ(view_.moves, 0);
+
+    form_.picture1_mouse_down(2000.5f, 60.5f);  // halves go to the even neighbour
+    EXPECT_EQ(form_.foc(), -1);
+    EXPECT_EQ(form_.posX(), 2000);
+    EXPECT_EQ(form_.posY(), 60);
+    form_.picture1_mouse_move(2150, 45);
+    EXPECT_FLOAT_EQ(view_.left, 1650);
+    EXPECT_FLOAT_EQ(view_.top, 2985);
+    form_.picture1_mouse_move(-30000, -9000);  // far off the screen: no clamping
+    EXPECT_FLOAT_EQ(view_.left, 1650 - 32000);
+    EXPECT_FLOAT_EQ(view_.top, 2985 - 9060);
+
+    form_.picture1_mouse_up();
+    EXPECT_EQ(form_.foc(), 0);
+    const int moves = view_.moves;
+    form_.picture1_mouse_move(500, 500);
+    EXPECT_EQ(view_.moves, moves);
+
+    form_.picture1_mouse_down(1.5f, 2.5f);
+    EXPECT_EQ(form_.posX(), 2);
+    EXPECT_EQ(form_.posY(), 2);
+}
+
+TEST_F(Form1WindowTest, Label4EndsTheProgramEvenDuringASlide) {
+    form_.label6_click();
+    form_.timer1_tick();
+    form_.label4_click();
+    EXPECT_TRUE(view_.ended);
+}
+
+TEST_F(Form1WindowTest, ThePanelSlidesInAndOutInExactSteps) {
+    form_.label6_click();
+    EXPECT_TRUE(form_.picture2_visible());
+    EXPECT_TRUE(view_.shown[Control::Picture2]);
+    EXPECT_EQ(view_.places[Control::Picture2].first, 8400);  // shown parked before the first tick
+    EXPECT_EQ(run_timer(Control::Timer1), 34);
+    EXPECT_EQ(form_.picture2_left(), -100);
+    EXPECT_EQ(view_.places[Control::Picture2], std::make_pair(-100, 480));
+
+    form_.label6_click();
+    EXPECT_TRUE(form_.timer2_enabled());
+    EXPECT_EQ(run_timer(Control::Timer2), 35);
+    EXPECT_EQ(form_.picture2_left(), 8400);
+    EXPECT_EQ(view_.places[Control::Picture2].first, 8400);
+    EXPECT_FALSE(form_.picture2_visible());
+    EXPECT_FALSE(view_.shown[Control::Picture2]);
+}
+
+TEST_F(Form1WindowTest, ClicksDuringTheSlideInAreIgnored) {
+    form_.label6_click();
+    for (int i = 0; i < 5; ++i) form_.timer1_tick();
+    form_.picture2_click();
+    form_.label6_click();
+    EXPECT_FALSE(form_.timer2_enabled());
+    EXPECT_EQ(run_timer(Control::Timer1), 29);
+    EXPECT_EQ(form_.picture2_left(), -100);
+}
+
+TEST_F(Form1WindowTest, APanelClickStartsTheSlideOutWhichAnotherClickDoesNotReverse) {
+    form_.label6_click();
+    run_timer(Control::Timer1);
+    form_.picture2_click();
+    EXPECT_TRUE(form_.timer2_enabled());
+    for (int i = 0; i < 10; ++i) form_.timer2_tick();
+    form_.label6_click();
+    form_.picture2_click();
+    EXPECT_FALSE(form_.timer1_enabled());
+    EXPECT_EQ(run_timer(Control::Timer2), 25);
+    EXPECT_FALSE(form_.picture2_visible());
+    EXPECT_EQ(form_.picture2_left(), 8400);
+
+    form_.label6_click();  // parked again: a new slide-in starts
+    EXPECT_TRUE(form_.timer1_enabled());
+}
+
+TEST_F(Form1WindowTest, TicksOfAStoppedTimerChangeNothing) {
+    form_.timer1_tick();
+    form_.timer2_tick();
+    EXPECT_EQ(form_.picture2_left(), 8400);
+    EXPECT_FALSE(form_.picture2_visible());
+}
+
+}  // namespace
+}  // namespace vextra::ui

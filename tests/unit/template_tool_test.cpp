@@ -1,0 +1,147 @@
+// The template tool: what it encodes, the program decodes back to the manifest; what it cannot
+// store faithfully, it refuses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "manifest/template_store.h"
+#include "platform/files.h"
+#include "platform/text.h"
+#include "template_encoder.h"
+#include "temp_dir.h"
+#include "xml_check.h"
+
+namespace vextra::tools {
+namespace {
+
+using test::read_whole_file;
+using test::TempDir;
+
+std::string with_crlf(const std::string& text) {
+    return platform::replace_all(platform::replace_all(text, "\r\n", "\n"), "\n", "\r\n");
+}
+
+// What the program holds after start-up with `rtf` as its template.
+std::string decoded(const std::string& rtf) {
+    TempDir dir;
+    platform::RichTextBox manif;
+    EXPECT_TRUE(manifest::load_template(manif, dir.write("style.dll", rtf)));
+    return manif.text();
+}
+
+TEST(EncodeTemplate, RoundTripsThroughTheProgramsDecoding) {
+    struct Case {
+        const char* name;
+        std::string source;
+    };
+    const Case cases[] = {
+        {"shipped manifest", read_whole_file(VEXTRA_ASSETS_DIR "/manifest.xml")},
+        {"CR LF line ends", "<?xml version=\"1.0\"?>\r\n<a>\r\n</a>\r\n"},
+        {"no final line end", "<a x='1'/>"},
+        {"RTF specials and tabs", "<a>\\{x}\t\\par</a>"},
+        {"all coded characters", "<x y=\"abcdefghijklmnopqrstuvwxyz0./\"></x>\n"},
+        {"Unicode outside the coded range", "<a t=\"\u00E9\u00C7\u20AC\u00A0\U0001F600 \u4E2D\"/>"},
+        {"the marker as content", "<a>|Please don't ,modify this file|</a>"},
+        {"blank lines and spaces", "\n\n  <a>  </a>  \n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedTemplate encoded = encode_template(c.source);
+        ASSERT_EQ(encoded.error, "");
+        EXPECT_NE(encoded.rtf.find(manifest::kMarker), std::string::npos);
+        EXPECT_EQ(decoded(encoded.rtf), with_crlf(c.source));
+    }
+}
+
+TEST(EncodeTemplate, RefusesWhatItCannotStore) {
+    struct Case {
+        const char* name;
+        std::string source;
+        std::string error_part;
+    };
+    const Case cases[] = {
+        {"first coded character", "<a>\u00C8</a>", "U+00C8"},
+        {"last coded character", "<a>\n\u00E8</a>", "line 2: the character U+00E8"},
+        {"not UTF-8", "<a>\xE8</a>", "not UTF-8"},
+        {"control character", "<a>\x01</a>", "control character"},
+        {"unclosed element", "<a><b></a>", "</a> closes <b>"},
+        {"root never closed", "<a>", "<a> is not closed"},
+        {"two roots", "<a/><b/>", "content after the root element"},
+        {"text before the root", "x<a/>", "text before the root"},
+        {"unquoted attribute", "<a x=1/>", "quoted value"},
+        {"attribute twice", "<a x='1' x='2'/>", "attribute x twice"},
+        {"unknown entity", "<a>&nbsp;</a>", "&nbsp;"},
+        {"bare ampersand", "<a>&</a>", "entity reference"},
+        {"declaration not first", " <?xml version=\"1.0\"?><a/>", "XML declaration"},
+        {"empty", "", "no root element"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const EncodedTemplate encoded = encode_template(c.source);
+        EXPECT_NE(encoded.error.find(c.error_part), std::string::npos) << encoded.error;
+        EXPECT_EQ(encoded.rtf, "");
+    }
+}
+
+TEST(XmlCheck, AcceptsWellFormedDocuments) {
+    const char* documents[] = {
+        "<a/>",
+        "<?xml version='1.0'?>\n<!-- c --><!DOCTYPE a [<!ENTITY x 'y'>]><a b=\"&amp;&#60;&#x3E;\"><![CDATA[<&]]><?pi x?><c/></a><!-- after -->\n",
+        "<ns:a xmlns:ns='urn:x'><ns:b>text &gt; more</ns:b></ns:a>",
+    };
+    for (const char* document : documents) EXPECT_EQ(xml_wellformedness_error(document), "") << document;
+}
+
+struct CommandResult {
+    int status;
+    std::string out;
+};
+
+CommandResult run(const std::string& command) {
+    CommandResult result{-1, {}};
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST(TemplateTool, EncodesAndDecodesFromTheCommandLine) {
+    TempDir dir;
+    const std::string tool = VEXTRA_TEMPLATE_TOOL;
+    const std::string source = dir.write("manifest.xml", "<?xml version=\"1.0\"?>\n<assembly/>\n");
+    ASSERT_EQ(run(tool + " encode " + source + " -o " + dir.file("style.dll")).status, 0);
+
+    const CommandResult named = run(tool + " decode " + dir.file("style.dll"));
+    EXPECT_EQ(named.status, 0);
+    EXPECT_EQ(named.out, "<?xml version=\"1.0\"?>\r\n<assembly/>\r\n");
+
+    const CommandResult from_working_directory = run("cd " + dir.path() + " && " + tool + " decode");
+    EXPECT_EQ(from_working_directory.status, 0);
+    EXPECT_EQ(from_working_directory.out, named.out);
+}
+
+TEST(TemplateTool, ReportsFailuresWithItsExitStatus) {
+    TempDir dir;
+    const std::string tool = VEXTRA_TEMPLATE_TOOL;
+    const CommandResult missing = run(tool + " decode " + dir.file("none.dll"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n");
+
+    const std::string bad = dir.write("bad.xml", "<a>\u00D0</a>");
+    EXPECT_EQ(run(tool + " encode " + bad + " -o " + dir.file("style.dll")).status, 1);
+    EXPECT_FALSE(platform::path_exists(dir.file("style.dll")));
+
+    EXPECT_EQ(run(tool + " frobnicate").status, 2);
+}
+
+TEST(TemplateTool, TheBuiltTemplateHoldsTheShippedManifest) {
+    const std::string template_path = std::string(VEXTRA_TEMPLATE_TOOL).substr(0, std::string(VEXTRA_TEMPLATE_TOOL).rfind('/')) + "/style.dll";
+    EXPECT_EQ(decoded(read_whole_file(template_path)), with_crlf(read_whole_file(VEXTRA_ASSETS_DIR "/manifest.xml")));
+}
+
+}  // namespace
+}  // namespace vextra::tools

@@ -1,0 +1,94 @@
+#include "template_encoder.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "manifest/template_store.h"
+#include "xml_check.h"
+
+namespace vextra::tools {
+namespace {
+
+// The first code point of `s` at `pos` and its length; nullopt for bytes that are not UTF-8.
+std::optional<char32_t> next_code_point(std::string_view s, std::size_t pos, std::size_t& length) {
+    const auto lead = static_cast<unsigned char>(s[pos]);
+    length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || pos + length > s.size()) return std::nullopt;
+    if (length == 1) return lead;
+    char32_t cp = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(s[pos + i]);
+        if ((c & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    return cp;
+}
+
+std::string hex_escape(unsigned char code) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "\\'%02x", code);
+    return buffer;
+}
+
+std::string unicode_escape(char32_t unit) {
+    // RTF takes a signed 16-bit number; '?' is the fallback a reader without Unicode shows.
+    return "\\u" + std::to_string(static_cast<int>(static_cast<std::int16_t>(static_cast<std::uint16_t>(unit)))) + "?";
+}
+
+std::optional<unsigned char> code_for(std::string_view replacement) {
+    for (const auto& pair : manifest::kDecodeList)
+        if (pair.replacement == replacement) return pair.code;
+    return std::nullopt;
+}
+
+constexpr std::string_view kHeader =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fnil\\fcharset0 MS Sans Serif;}}\r\n"
+    "\\viewkind4\\uc1\\pard\\lang1033\\f0\\fs17 ";
+
+}  // namespace
+
+EncodedTemplate encode_template(std::string_view manifest) {
+    const auto line_end_code = code_for("\r\n");
+    std::string body;
+    std::size_t line = 1;
+    for (std::size_t pos = 0, length = 0; pos < manifest.size(); pos += length) {
+        const auto cp = next_code_point(manifest, pos, length);
+        if (!cp) return {{}, "line " + std::to_string(line) + ": the text is not UTF-8"};
+        if (*cp >= 0xC8 && *cp <= 0xE8) {
+            char where[96];
+            std::snprintf(where, sizeof where, "line %zu: the character U+%04X", line, static_cast<unsigned>(*cp));
+            return {{}, std::string(where) + " lies in the range U+00C8 to U+00E8 that the template uses for its codes"};
+        }
+        if (*cp < 0x20 && *cp != '\t' && *cp != '\r' && *cp != '\n') {
+            return {{}, "line " + std::to_string(line) + ": a control character, which XML does not allow"};
+        }
+        if (*cp == '\r' || *cp == '\n') {
+            if (*cp == '\r' && pos + 1 < manifest.size() && manifest[pos + 1] == '\n') ++length;
+            ++line;
+            // A line break in the RTF source is not text; it only keeps the template readable.
+            body += hex_escape(*line_end_code) + "\r\n";
+        } else if (const auto code = *cp < 0x80 ? code_for(std::string(1, static_cast<char>(*cp))) : std::nullopt) {
+            body += hex_escape(*code);
+        } else if (*cp == '\\' || *cp == '{' || *cp == '}') {
+            body += '\\';
+            body += static_cast<char>(*cp);
+        } else if (*cp == '\t') {
+            body += "\\tab ";
+        } else if (*cp >= 0x20 && *cp < 0x7F) {
+            body += static_cast<char>(*cp);
+        } else if (*cp < 0x10000) {
+            body += unicode_escape(*cp);
+        } else {
+            const char32_t v = *cp - 0x10000;
+            body += unicode_escape(0xD800 + (v >> 10)) + unicode_escape(0xDC00 + (v & 0x3FF));
+        }
+    }
+    if (const std::string error = xml_wellformedness_error(manifest); !error.empty())
+        return {{}, "not well-formed XML: " + error};
+    const std::string marker(manifest::kMarker);
+    return {std::string(kHeader) + marker + "\r\n" + body + marker + "}\r\n", {}};
+}
+
+}  // namespace vextra::tools

@@ -1,0 +1,19 @@
+#pragma once
+// Writes a manifest as a template: an RTF document whose plain text is the manifest coded with
+// the program's decode list and carrying the marker, so that the program's start-up decoding gives
+// the manifest back (with CR LF line ends).
+
+#include <string>
+#include <string_view>
+
+namespace vextra::tools {
+
+struct EncodedTemplate {
+    std::string rtf;    // the template document, when `error` is empty
+    std::string error;  // why the manifest cannot be stored
+};
+
+// `manifest` is UTF-8 XML with LF or CR LF line ends.
+EncodedTemplate encode_template(std::string_view manifest);
+
+}  // namespace vextra::tools

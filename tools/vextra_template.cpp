@@ -1,0 +1,61 @@
+// vextra-template: makes the program's manifest template ("style.dll") from a manifest, and shows
+// what the program would hold as its manifest text with a given template.
+//
+//   vextra-template encode MANIFEST.xml -o style.dll
+//   vextra-template decode [style.dll]
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "manifest/template_store.h"
+#include "platform/files.h"
+#include "platform/rich_text_box.h"
+#include "template_encoder.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vextra-template encode MANIFEST.xml -o style.dll\n"
+    "       vextra-template decode [style.dll]\n";
+
+int encode(const std::string& source, const std::string& output) {
+    std::string manifest;
+    if (const auto error = vextra::platform::read_file(source, manifest)) {
+        std::cerr << "vextra-template: " << source << ": " << vextra::platform::error_text(error) << '\n';
+        return 1;
+    }
+    const auto encoded = vextra::tools::encode_template(manifest);
+    if (!encoded.error.empty()) {
+        std::cerr << "vextra-template: " << source << ": " << encoded.error << '\n';
+        return 1;
+    }
+    if (const auto error = vextra::platform::save_file(output, encoded.rtf)) {
+        std::cerr << "vextra-template: " << output << ": " << vextra::platform::error_text(error) << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+int decode(const std::string& path) {
+    vextra::platform::RichTextBox manif;
+    const bool loaded = vextra::manifest::load_template(manif, path);
+    std::fwrite(manif.text().data(), 1, manif.text().size(), stdout);
+    std::fflush(stdout);
+    if (!loaded) {
+        std::cerr << "vextra-template: " << path
+                  << ": could not be loaded as an RTF document; the text above is what the program holds then\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "encode" && argc == 5 && std::string(argv[3]) == "-o") return encode(argv[2], argv[4]);
+    if (command == "decode" && argc <= 3)
+        return decode(argc == 3 ? argv[2] : std::string(vextra::manifest::kTemplateFileName));
+    std::cerr << kUsage;
+    return 2;
+}
