@@ -1,10 +1,11 @@
 # Convenience wrapper around the CMake presets.
-#   make run    build, then start the window from the folder that holds the built template
-#   make test   install what is missing, build, and run every test
+#   make run      build, then start the window from the folder that holds the built template
+#   make test     install what is missing, build, and run every test (Linux, then Windows under Wine)
+#   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
 PRESET := dev
 BIN := build/$(PRESET)/bin
 
-.PHONY: all build run test deps clean
+.PHONY: all build run test deps clean windows
 
 all: build
 
@@ -20,10 +21,20 @@ build: build/$(PRESET)/CMakeCache.txt
 run: deps build
 	cd $(BIN) && ./vextra
 
+# The Windows builds run the host's template tool, so the host build comes first.
+windows: build
+	cmake --preset win32
+	cmake --build --preset win32
+	cmake --preset win64
+	cmake --build --preset win64
+
 test: deps
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET)
 	ctest --preset $(PRESET)
+	cmake --preset win32
+	cmake --build --preset win32
+	ctest --preset win32
 
 clean:
 	rm -rf build

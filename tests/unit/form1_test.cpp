@@ -2,13 +2,13 @@
 #include "ui/form1.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <memory>
 
 #include "manifest/commands.h"
 #include "platform/files.h"
 #include "recording_view.h"
+#include "system_errors.h"
 #include "temp_dir.h"
 #include "template_encoder.h"
 
@@ -71,8 +71,9 @@ TEST_F(Form1Test, AcceptsOnlyNamesEndingInExeOrEXE) {
         bool accepted;
     };
     const Case cases[] = {
-        {"lower case", "prog.exe", true},  {"upper case", "PROG.EXE", true}, {"no dot", "notexe", true},
-        {"mixed case", "Prog.Exe", false}, {"eXe", "prog.eXe", false},       {"text file", "notes.txt", false},
+        // Names differ beyond case: on Windows "prog.exe" and "PROG.EXE" are one file.
+        {"lower case", "prog.exe", true},  {"upper case", "SETUP.EXE", true}, {"no dot", "notexe", true},
+        {"mixed case", "Tool.Exe", false}, {"eXe", "game.eXe", false},        {"text file", "notes.txt", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,7 +202,7 @@ TEST_F(Form1Test, EnableReportsAManifestItCouldNotWrite) {
     view_.answers = {kYes};
     form_->label2_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: Permission denied", 48, kTitle}));
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: " + platform::error_text(test::kAccessDenied), 48, kTitle}));
     EXPECT_EQ(read_whole_file(manifest()), "someone else's");
 }
 
@@ -212,7 +213,7 @@ TEST_F(Form1Test, EnableReportsAFolderThatIsGone) {
     view_.answers = {kYes};
     form_->label2_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1].prompt, "Could not enable visual style for : No such file or directory");
+    EXPECT_EQ(view_.boxes[1].prompt, "Could not enable visual style for : " + platform::error_text(test::kPathNotFound));
 }
 
 TEST_F(Form1Test, DisableClearsTheAttributesBeforeAskingAndDeletesOnYes) {
@@ -258,7 +259,7 @@ TEST_F(Form1Test, DisableReportsAManifestThatStays) {
     view_.answers = {kYes};
     form_->label3_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: Permission denied", 48, kTitle}));
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: " + platform::error_text(test::kAccessDenied), 48, kTitle}));
     EXPECT_TRUE(platform::path_exists(manifest()));
 }
 

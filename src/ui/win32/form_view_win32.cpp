@@ -1,0 +1,491 @@
+#include "ui/win32/form_view_win32.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+#include <windowsx.h>
+
+#include <cmath>
+
+#include "ui/win32/drop_target.h"
+#include "ui/win32/resources.h"
+#include "ui/win32/wide.h"
+
+namespace vextra::ui::win32 {
+namespace {
+
+constexpr wchar_t kContainerClass[] = L"VextraContainer";
+// A drop is handed to Form1 from the message loop, after the drag source has been told the result.
+constexpr UINT kDropMessage = WM_APP + 1;
+// Image2 and Image3 show the icon's 48 x 48 image at its own size.
+constexpr int kIconPixels = 48;
+// Where "Trebuchet MS" is not installed (Wine), Open Sans, a close humanist sans, stands in for it.
+constexpr wchar_t kFallbackFace[] = L"Open Sans";
+
+struct Creation {
+    Win32Form* form;
+    Control id;
+};
+
+RECT pixel_rect(int left, int top, int width, int height) {
+    const int x = twips_to_pixels(left);
+    const int y = twips_to_pixels(top);
+    return {x, y, x + twips_to_pixels(width), y + twips_to_pixels(height)};
+}
+
+COLORREF resolve(Colour colour) {
+    return is_system_colour(colour) ? GetSysColor(system_colour_index(colour)) : static_cast<COLORREF>(colour);
+}
+
+int CALLBACK note_found(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool face_installed(const wchar_t* face) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(dc, &wanted, note_found, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+HFONT create_font(const Font& font) {
+    std::wstring face = to_wide(font.face);
+    if (!face_installed(face.c_str())) face = kFallbackFace;
+    // Sized in pixels at 96 dots per inch, the density the pictures are drawn for.
+    const int height = -static_cast<int>(std::lround(font.points * 96.0f / 72.0f));
+    return CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+HBITMAP load_bitmap(HINSTANCE instance, int id) {
+    return static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+HICON load_icon(HINSTANCE instance, int size) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(VEXTRA_ICON), IMAGE_ICON, size, size, 0));
+}
+
+void draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof(info), &info);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, bitmap);
+    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+void fill(HDC dc, const RECT& rect, Colour colour) {
+    if (colour == kNoColour) return;
+    HBRUSH brush = CreateSolidBrush(resolve(colour));
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+}
+
+bool is_window_kind(Kind kind) { return kind == Kind::PictureBox || kind == Kind::TextBox; }
+
+enum class Mouse { Down, Move, Up };
+
+Mouse mouse_event(UINT message) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN: return Mouse::Down;
+        case WM_MOUSEMOVE: return Mouse::Move;
+        default: return Mouse::Up;
+    }
+}
+
+}  // namespace
+
+Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
+    for (const ControlSpec& spec : controls()) {
+        const auto i = static_cast<std::size_t>(spec.id);
+        bounds_[i] = pixel_rect(spec.left, spec.top, spec.width, spec.height);
+        visible_[i] = spec.visible;
+        texts_[i] = to_wide(spec.text);
+        if (!spec.font.face.empty()) fonts_[i] = create_font(spec.font);
+        if (spec.kind == Kind::TextBox) brushes_[i] = CreateSolidBrush(resolve(spec.background));
+    }
+    title_strip_ = load_bitmap(instance, VEXTRA_TITLESTRIP);
+    background_ = load_bitmap(instance, VEXTRA_BACKGROUND);
+    large_icon_ = load_icon(instance, GetSystemMetrics(SM_CXICON));
+    small_icon_ = load_icon(instance, GetSystemMetrics(SM_CXSMICON));
+    picture_icon_ = load_icon(instance, kIconPixels);
+
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.style = CS_DBLCLKS;
+    window_class.lpfnWndProc = container_proc;
+    window_class.hInstance = instance;
+    window_class.hIcon = large_icon_;
+    window_class.hIconSm = small_icon_;
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.lpszClassName = kContainerClass;
+    RegisterClassExW(&window_class);
+
+    // No frame: the client area is the whole window. It opens in the middle of the work area.
+    const RECT& client = bounds(Control::Form1);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + (work.right - work.left - client.right) / 2;
+    const int y = work.top + (work.bottom - work.top - client.bottom) / 2;
+    Creation creation{this, Control::Form1};
+    CreateWindowExW(0, kContainerClass, texts_[static_cast<std::size_t>(Control::Form1)].c_str(),
+                    WS_POPUP | WS_CLIPCHILDREN, x, y, client.right, client.bottom, nullptr, nullptr, instance,
+                    &creation);
+
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window(Control::Form1),
+                               nullptr, instance, nullptr);
+    build_children(Control::Form1);
+
+    drop_target_ = new DropTarget(
+        [this](POINT at) { return control(control_at_screen(at)).accepts_drops; },
+        [this](POINT at, const std::optional<std::string>& file) {
+            drops_.emplace_back(control_at_screen(at), file);
+            PostMessageW(window(Control::Form1), kDropMessage, 0, 0);
+        });
+    RegisterDragDrop(window(Control::Form1), drop_target_);
+}
+
+Win32Form::~Win32Form() {
+    if (IsWindow(window(Control::Form1))) DestroyWindow(window(Control::Form1));
+    drop_target_->Release();
+    for (HFONT font : fonts_)
+        if (font) DeleteObject(font);
+    for (HBRUSH brush : brushes_)
+        if (brush) DeleteObject(brush);
+    for (HGDIOBJ bitmap : {title_strip_, background_})
+        if (bitmap) DeleteObject(bitmap);
+    for (HICON icon : {large_icon_, small_icon_, picture_icon_})
+        if (icon) DestroyIcon(icon);
+}
+
+void Win32Form::show(int show_command) {
+    ShowWindow(window(Control::Form1), show_command);
+    UpdateWindow(window(Control::Form1));
+}
+
+HWND Win32Form::create_window(const ControlSpec& spec, HWND parent) {
+    const RECT& r = bounds(spec.id);
+    const DWORD shown = spec.visible ? WS_VISIBLE : 0;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id) + 1);
+    if (spec.kind == Kind::TextBox) {
+        // No border of its own: the field is drawn on the background picture.
+        HWND edit = CreateWindowExW(0, L"EDIT", texts_[static_cast<std::size_t>(spec.id)].c_str(),
+                                    WS_CHILD | WS_CLIPSIBLINGS | ES_LEFT | ES_AUTOHSCROLL |
+                                        (spec.read_only ? ES_READONLY : 0) | shown,
+                                    r.left, r.top, r.right - r.left, r.bottom - r.top, parent, id, instance_, nullptr);
+        windows_[static_cast<std::size_t>(spec.id)] = edit;
+        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(spec.id)]), FALSE);
+        return edit;
+    }
+    Creation creation{this, spec.id};
+    return CreateWindowExW(0, kContainerClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | shown, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, parent, id, instance_, &creation);
+}
+
+void Win32Form::build_children(Control container) {
+    HWND above = HWND_TOP;
+    for (Control id : children_front_to_back(container)) {
+        const ControlSpec& spec = control(id);
+        if (is_window_kind(spec.kind)) {
+            HWND child = create_window(spec, window(container));
+            SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            above = child;
+            if (spec.kind == Kind::PictureBox) build_children(id);
+        } else if (spec.kind == Kind::Label || spec.kind == Kind::Image) {
+            windowless_[static_cast<std::size_t>(container)].push_back(id);
+        }  // manif holds the manifest text and is never shown: it needs no window.
+        if (!spec.tooltip.empty()) add_tooltip(spec);
+    }
+}
+
+void Win32Form::add_tooltip(const ControlSpec& spec) {
+    std::wstring text = to_wide(spec.tooltip);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = window(spec.container);
+    tool.lpszText = text.data();
+    if (HWND own = window(spec.id)) {
+        tool.uFlags |= TTF_IDISHWND;
+        tool.uId = reinterpret_cast<UINT_PTR>(own);
+    } else {
+        tool.uId = static_cast<UINT_PTR>(spec.id);
+        tool.rect = bounds(spec.id);
+    }
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+LRESULT CALLBACK Win32Form::container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = static_cast<const Creation*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->form));
+        creation->form->windows_[static_cast<std::size_t>(creation->id)] = hwnd;
+    }
+    auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self) {
+        for (std::size_t i = 0; i < kControlCount; ++i)
+            if (self->windows_[i] == hwnd) return self->handle(static_cast<Control>(i), hwnd, message, wparam, lparam);
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+    switch (message) {
+        case WM_ERASEBKGND: return 1;  // WM_PAINT draws everything, in one piece
+        case WM_PAINT: paint(container, hwnd); return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN: press(container, hwnd, at); return 0;
+        // The second press of a double click is no new press and makes no second click.
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDBLCLK: return 0;
+        case WM_MOUSEMOVE:
+            if (pressed_ ? *pressed_ == container : hit(container, at) == container) mouse(container, message, at);
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP: release(container, hwnd, at, wparam); return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lparam) != hwnd) end_press(container);
+            return 0;
+        case WM_CTLCOLORSTATIC: {
+            // Read-only edits ask here for their colours.
+            const auto edit = reinterpret_cast<HWND>(lparam);
+            for (std::size_t i = 0; i < kControlCount; ++i) {
+                if (windows_[i] != edit || !brushes_[i]) continue;
+                const ControlSpec& spec = controls()[i];
+                SetTextColor(reinterpret_cast<HDC>(wparam), resolve(spec.foreground));
+                SetBkColor(reinterpret_cast<HDC>(wparam), resolve(spec.background));
+                return reinterpret_cast<LRESULT>(brushes_[i]);
+            }
+            break;
+        }
+        case WM_TIMER:
+            if (wparam == static_cast<WPARAM>(Control::Timer1)) form_.timer1_tick();
+            if (wparam == static_cast<WPARAM>(Control::Timer2)) form_.timer2_tick();
+            return 0;
+        case kDropMessage:
+            if (!drops_.empty()) {
+                auto [target, file] = std::move(drops_.front());
+                drops_.pop_front();
+                if (target == Control::Label1) form_.label1_drop(file);
+            }
+            return 0;
+        case WM_DESTROY:
+            if (container == Control::Form1) {
+                RevokeDragDrop(hwnd);
+                PostQuitMessage(0);
+            }
+            return 0;
+        default: break;
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void Win32Form::paint(Control container, HWND hwnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    // Drawn off screen first, so a panel sliding over its labels does not flicker.
+    HDC buffer = CreateCompatibleDC(dc);
+    HBITMAP pixels = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(buffer, pixels);
+
+    const ControlSpec& spec = control(container);
+    fill(buffer, client, spec.background);
+    if (spec.kind == Kind::PictureBox && spec.picture == Picture::TitleStrip) draw_bitmap(buffer, title_strip_, 0, 0);
+    const std::vector<Control>& children = windowless_[static_cast<std::size_t>(container)];
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        if (visible(*it)) draw_windowless(buffer, control(*it));
+
+    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
+           buffer, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+    SelectObject(buffer, old);
+    DeleteObject(pixels);
+    DeleteDC(buffer);
+    EndPaint(hwnd, &ps);
+}
+
+void Win32Form::draw_windowless(HDC dc, const ControlSpec& spec) const {
+    RECT r = bounds(spec.id);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    if (spec.kind == Kind::Image) {
+        if (spec.picture == Picture::AppIcon)
+            DrawIconEx(dc, r.left, r.top, picture_icon_, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
+        else if (spec.picture == Picture::Background)
+            draw_bitmap(dc, background_, r.left, r.top);
+        else if (spec.picture == Picture::TitleStrip)
+            draw_bitmap(dc, title_strip_, r.left, r.top);
+    } else if (const std::wstring& text = texts_[static_cast<std::size_t>(spec.id)]; !text.empty()) {
+        // Transparent: only the caption is drawn, wrapped at words and clipped to the rectangle.
+        SelectObject(dc, fonts_[static_cast<std::size_t>(spec.id)]);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, resolve(spec.foreground));
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    }
+    RestoreDC(dc, saved);
+}
+
+Control Win32Form::hit(Control container, POINT at) const {
+    for (Control id : windowless_[static_cast<std::size_t>(container)])
+        if (visible(id) && PtInRect(&bounds(id), at)) return id;
+    return container;
+}
+
+Control Win32Form::control_at_screen(POINT at) const {
+    Control container = Control::Form1;
+    for (;;) {
+        HWND hwnd = window(container);
+        POINT local = at;
+        ScreenToClient(hwnd, &local);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        if (!PtInRect(&client, local)) return container;
+        HWND child = ChildWindowFromPointEx(hwnd, local, CWP_SKIPINVISIBLE);
+        if (!child || child == hwnd) return hit(container, local);
+        std::size_t i = 0;
+        while (i < kControlCount && windows_[i] != child) ++i;
+        if (i == kControlCount) return container;
+        if (controls()[i].kind != Kind::PictureBox) return static_cast<Control>(i);
+        container = static_cast<Control>(i);
+    }
+}
+
+// The control under the pointer at a press takes the whole press: it alone sees the moves and the
+// release, wherever the pointer goes, as on a window that captures the mouse.
+void Win32Form::press(Control container, HWND hwnd, POINT at) {
+    if (!pressed_) {
+        pressed_ = hit(container, at);
+        press_container_ = container;
+        SetCapture(hwnd);
+    }
+    if (*pressed_ == container) mouse(container, WM_LBUTTONDOWN, at);
+}
+
+void Win32Form::release(Control container, HWND hwnd, POINT at, WPARAM buttons_left) {
+    if (!pressed_) return;
+    if (*pressed_ == container) mouse(container, WM_LBUTTONUP, at);
+    if (buttons_left & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) return;
+    const Control owner = *pressed_;
+    RECT area = bounds(owner);
+    if (owner == container) GetClientRect(hwnd, &area);
+    pressed_.reset();
+    ReleaseCapture();
+    if (PtInRect(&area, at)) click(owner);
+}
+
+void Win32Form::end_press(Control container) {
+    if (!pressed_ || press_container_ != container) return;
+    if (*pressed_ == container) mouse(container, WM_LBUTTONUP, POINT{});
+    pressed_.reset();
+}
+
+void Win32Form::click(Control id) {
+    switch (id) {
+        case Control::Label2: form_.label2_click(); break;
+        case Control::Label3: form_.label3_click(); break;
+        case Control::Label4: form_.label4_click(); break;
+        case Control::Label6: form_.label6_click(); break;
+        case Control::Picture2: form_.picture2_click(); break;
+        default: break;  // no other control handles a click
+    }
+}
+
+void Win32Form::mouse(Control container, UINT message, POINT at) {
+    if (container != Control::Picture1) return;
+    const auto x = static_cast<float>(pixels_to_twips(at.x));
+    const auto y = static_cast<float>(pixels_to_twips(at.y));
+    switch (mouse_event(message)) {
+        case Mouse::Down: form_.picture1_mouse_down(x, y); break;
+        case Mouse::Move: form_.picture1_mouse_move(x, y); break;
+        case Mouse::Up: form_.picture1_mouse_up(); break;
+    }
+}
+
+void Win32Form::invalidate(Control id) {
+    const ControlSpec& spec = control(id);
+    if (HWND own = window(id)) {
+        InvalidateRect(own, nullptr, FALSE);
+        return;
+    }
+    InvalidateRect(window(spec.container), &bounds(id), FALSE);
+}
+
+int Win32Form::message_box(const std::string& prompt, int buttons, const std::string& title) {
+    // The button values are Windows' own (48: OK and warning icon, 52: Yes, No and warning icon).
+    return MessageBoxW(window(Control::Form1), to_wide(prompt).c_str(), to_wide(title).c_str(),
+                       static_cast<UINT>(buttons));
+}
+
+void Win32Form::show_text(Control box, const std::string& text) {
+    SetWindowTextW(window(box), to_wide(text).c_str());
+}
+
+void Win32Form::place_control(Control id, int left, int top) {
+    RECT& r = bounds(id);
+    if (!window(id)) invalidate(id);
+    OffsetRect(&r, twips_to_pixels(left) - r.left, twips_to_pixels(top) - r.top);
+    if (HWND own = window(id))
+        SetWindowPos(own, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    else
+        invalidate(id);
+}
+
+void Win32Form::show_control(Control id, bool shown) {
+    visible_[static_cast<std::size_t>(id)] = shown;
+    if (HWND own = window(id))
+        ShowWindow(own, shown ? SW_SHOWNA : SW_HIDE);
+    else
+        invalidate(id);
+}
+
+void Win32Form::enable_timer(Control timer, bool enabled) {
+    if (enabled)
+        SetTimer(window(Control::Form1), static_cast<UINT_PTR>(timer), static_cast<UINT>(control(timer).interval_ms),
+                 nullptr);
+    else
+        KillTimer(window(Control::Form1), static_cast<UINT_PTR>(timer));
+}
+
+float Win32Form::window_left() const {
+    RECT r;
+    GetWindowRect(window(Control::Form1), &r);
+    return static_cast<float>(pixels_to_twips(r.left));
+}
+
+float Win32Form::window_top() const {
+    RECT r;
+    GetWindowRect(window(Control::Form1), &r);
+    return static_cast<float>(pixels_to_twips(r.top));
+}
+
+void Win32Form::move_window(float left, float top) {
+    SetWindowPos(window(Control::Form1), nullptr, static_cast<int>(std::lround(left / kTwipsPerPixel)),
+                 static_cast<int>(std::lround(top / kTwipsPerPixel)), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Form::end_program() { ExitProcess(0); }
+
+int run_message_loop() {
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace vextra::ui::win32

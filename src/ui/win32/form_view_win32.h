@@ -1,0 +1,101 @@
+#pragma once
+// The main window on the Win32 API: builds every control from the layout table, turns window
+// messages into Form1's handlers (positions in twips) and draws what Form1 tells it. Picture boxes
+// and text boxes are child windows; labels and images are windowless, drawn and hit-tested by
+// their container, so the table's stacking holds.
+
+#include <windows.h>
+
+#include <array>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/form1.h"
+#include "ui/layout.h"
+
+namespace vextra::ui::win32 {
+
+class DropTarget;
+
+class Win32Form final : public FormView {
+public:
+    explicit Win32Form(HINSTANCE instance);
+    ~Win32Form();
+    Win32Form(const Win32Form&) = delete;
+    Win32Form& operator=(const Win32Form&) = delete;
+
+    Form1& form() { return form_; }
+    void show(int show_command);
+
+    int message_box(const std::string& prompt, int buttons, const std::string& title) override;
+    void show_text(Control box, const std::string& text) override;
+    void place_control(Control control, int left, int top) override;
+    void show_control(Control control, bool visible) override;
+    void enable_timer(Control timer, bool enabled) override;
+    float window_left() const override;
+    float window_top() const override;
+    void move_window(float left, float top) override;
+    void end_program() override;
+
+private:
+    static LRESULT CALLBACK container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+    HWND create_window(const ControlSpec& spec, HWND parent);
+    void build_children(Control container);
+    void add_tooltip(const ControlSpec& spec);
+
+    void paint(Control container, HWND hwnd);
+    void draw_windowless(HDC dc, const ControlSpec& spec) const;
+    // The frontmost visible windowless child of `container` at `at`, or the container itself.
+    Control hit(Control container, POINT at) const;
+    // The control under a point of the screen, searching through child windows.
+    Control control_at_screen(POINT at) const;
+
+    void press(Control container, HWND hwnd, POINT at);
+    void release(Control container, HWND hwnd, POINT at, WPARAM buttons_left);
+    void end_press(Control container);
+    void click(Control id);
+    void mouse(Control container, UINT message, POINT at);
+
+    HWND window(Control id) const { return windows_[static_cast<std::size_t>(id)]; }
+    RECT& bounds(Control id) { return bounds_[static_cast<std::size_t>(id)]; }
+    const RECT& bounds(Control id) const { return bounds_[static_cast<std::size_t>(id)]; }
+    bool visible(Control id) const { return visible_[static_cast<std::size_t>(id)]; }
+    void invalidate(Control id);
+
+    HINSTANCE instance_;
+    Form1 form_{*this};
+
+    // Per control, indexed by Control: its window (picture boxes, text boxes and the form), its
+    // rectangle in pixels within its container, whether it is shown, its font and its text.
+    std::array<HWND, kControlCount> windows_{};
+    std::array<RECT, kControlCount> bounds_{};
+    std::array<bool, kControlCount> visible_{};
+    std::array<HFONT, kControlCount> fonts_{};
+    std::array<HBRUSH, kControlCount> brushes_{};
+    std::array<std::wstring, kControlCount> texts_{};
+    // Per container, its windowless children frontmost first.
+    std::array<std::vector<Control>, kControlCount> windowless_{};
+
+    HBITMAP title_strip_ = nullptr;
+    HBITMAP background_ = nullptr;
+    HICON large_icon_ = nullptr;
+    HICON small_icon_ = nullptr;
+    HICON picture_icon_ = nullptr;
+    HWND tooltip_ = nullptr;
+    DropTarget* drop_target_ = nullptr;
+
+    // The control that took the press in progress, and the container it lies in.
+    std::optional<Control> pressed_;
+    Control press_container_ = Control::Form1;
+
+    std::deque<std::pair<Control, std::optional<std::string>>> drops_;
+};
+
+// Runs the message loop until the window is closed; returns the exit code.
+int run_message_loop();
+
+}  // namespace vextra::ui::win32

@@ -1,0 +1,398 @@
+#!/usr/bin/env python3
+"""End to end on Windows' terms: the real vextra.exe under Wine in a real X server (Xvfb).
+
+Files are dropped from another process over XDND (Wine hands them to the program's OLE drop
+target), clicks and keys come from xdotool, the message boxes are answered with keys. Results are
+checked from Linux (content, mode bits, user.DOSATTRIB) and from Windows (a helper program asks for
+attributes, the window's fields and tooltips), and a probe program shows that the manifest Enable
+writes really switches it to common controls 6.
+
+usage: wine_e2e.py --vextra EXE --probe EXE --inspect EXE --xdnd-drop PATH --template-tool PATH --assets DIR
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+# The X helpers are the ones the Linux end-to-end test uses.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from qt_e2e import Screenshot, read_bmp, wait_for, xdotool  # noqa: E402
+
+ARGS = None
+TITLE = "Korvane Vextra"
+WIDTH, HEIGHT = 600, 399
+XDND_REFUSED = 2  # xdnd_drop's exit code when the target refuses the drop
+
+# Points in the window, in pixels: over the drawn elements their hot spots lie on.
+DROP_BOX = (284, 100)
+ENABLE = (328, 360)
+DISABLE = (504, 360)
+ABOUT = (529, 16)
+EXIT = (576, 16)
+TEXT2 = (300, 250)
+
+
+def wine(*args, cwd=None, timeout=60):
+    return subprocess.run(["wine", *map(str, args)], cwd=cwd, capture_output=True, timeout=timeout)
+
+
+def inspect(*args):
+    result = wine(ARGS.inspect, *args)
+    return result.returncode, result.stdout.decode("utf-8").replace("\r\n", "\n").strip()
+
+
+def windows_attributes(path):
+    code, out = inspect("attributes", path)
+    if code != 0:
+        raise AssertionError("inspect attributes failed: %s" % out)
+    return None if out == "missing" else int(out, 16)
+
+
+def dos_attrib(path):
+    try:
+        return os.getxattr(path, "user.DOSATTRIB")
+    except OSError:
+        return None
+
+
+def screenshot():
+    """The screen; xwd fails now and then while a tooltip window goes, so that is retried."""
+    def attempt():
+        try:
+            return Screenshot()
+        except subprocess.CalledProcessError:
+            return None
+    return wait_for(attempt, what="a screenshot")
+
+
+def comctl32_of(program):
+    """Where the program, started from its own folder, loaded comctl32.dll from (lower case)."""
+    result = wine(program, cwd=os.path.dirname(program))
+    if result.returncode != 0:
+        raise AssertionError("probe failed (%d): %s" % (result.returncode, result.stderr))
+    return result.stdout.decode("utf-8").strip().lower()
+
+
+class Vextra:
+    """One run of vextra.exe in its own folder, with the built template beside it."""
+
+    def __init__(self, test):
+        self.dir = tempfile.mkdtemp(prefix="vextra-wine-", dir=os.getcwd())
+        test.addCleanup(shutil.rmtree, self.dir, True)
+        self.apps = os.path.join(self.dir, "apps")
+        os.mkdir(self.apps)
+        for name in (ARGS.vextra, os.path.join(os.path.dirname(ARGS.vextra), "style.dll")):
+            shutil.copy(name, self.dir)
+        self.process = subprocess.Popen(["wine", os.path.basename(ARGS.vextra)], cwd=self.dir,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        test.addCleanup(self.close)
+        self.window = wait_for(self.main_window, timeout=60, what="the main window")
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait(timeout=10)
+        # The Windows process outlives the launcher that was killed: end it through its window.
+        window = self.main_window()
+        if window:
+            pid = xdotool("getwindowpid", window, check=False)
+            if pid.isdigit():
+                os.kill(int(pid), 9)
+            wait_for(lambda: not self.main_window(), what="the window to go")
+
+    def titled_windows(self):
+        out = xdotool("search", "--onlyvisible", "--name", "^%s$" % TITLE, check=False)
+        return out.split() if out else []
+
+    def size(self, window):
+        out = xdotool("getwindowgeometry", "--shell", window, check=False)
+        values = dict(line.split("=") for line in out.splitlines() if "=" in line)
+        return int(values.get("WIDTH", 0)), int(values.get("HEIGHT", 0))
+
+    def main_window(self):
+        return next((w for w in self.titled_windows() if self.size(w) == (WIDTH, HEIGHT)), None)
+
+    def geometry(self):
+        out = xdotool("getwindowgeometry", "--shell", self.window)
+        values = dict(line.split("=") for line in out.splitlines())
+        return int(values["X"]), int(values["Y"])
+
+    def click(self, at, button=1):
+        left, top = self.geometry()
+        xdotool("mousemove", "--sync", left + at[0], top + at[1], "click", button)
+
+    def park_pointer(self):
+        """Moves the pointer off the window, so no tooltip covers it."""
+        left, top = self.geometry()
+        xdotool("mousemove", "--sync", left + WIDTH + 50, top + HEIGHT + 50)
+
+    def app(self, name, content=b"MZ"):
+        path = os.path.join(self.apps, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def xdnd(self, files=(), text=None, at=DROP_BOX):
+        command = [ARGS.xdnd_drop] + (["--text", text] if text is not None else [])
+        command += [self.window, str(at[0]), str(at[1]), *files]
+        return subprocess.run(command, capture_output=True, text=True, timeout=30)
+
+    def drop(self, *files, text=None):
+        """A drop on the drop box, which must be taken. Wine marks the window as a drop target a
+        moment before the program registers its own, and refuses what comes in between: such a
+        drop is retried."""
+        def taken():
+            result = self.xdnd(files, text)
+            return result if result.returncode != XDND_REFUSED else None
+        result = wait_for(taken, timeout=15, what="the drop to be taken")
+        if result.returncode != 0:
+            raise AssertionError("drop failed (%d): %s %s" % (result.returncode, result.stdout, result.stderr))
+
+    def refused_drop(self, *files, at):
+        result = self.xdnd(files, at=at)
+        return result.returncode == XDND_REFUSED and "status accept=0" in result.stdout
+
+    def message_box(self):
+        return wait_for(lambda: [w for w in self.titled_windows() if w != self.window], what="a message box")[0]
+
+    def answer(self, box, key):
+        xdotool("windowfocus", "--sync", box)
+        xdotool("key", key)
+        # A closed window takes a while to go; a key typed meanwhile would answer the next box.
+        wait_for(lambda: box not in self.titled_windows(), what="the message box to close")
+        # Reading a field goes through the program's own thread, so it returns once the handler
+        # that asked has finished.
+        self.fields()
+
+    def no_box_within(self, seconds):
+        time.sleep(seconds)
+        return [w for w in self.titled_windows() if w != self.window] == []
+
+    def fields(self):
+        code, out = inspect("fields")
+        if code != 0:
+            raise AssertionError("the window's fields were not found")
+        return tuple(out.split("\n"))
+
+
+class Win32WindowEndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.vextra = Vextra(self)
+
+    def manifest_text(self):
+        return subprocess.run([ARGS.template_tool, "decode", os.path.join(self.vextra.dir, "style.dll")],
+                              capture_output=True, check=True).stdout
+
+    def test_enable_and_disable_switch_a_program_to_common_controls_6_and_back(self):
+        v = self.vextra
+        probe = os.path.join(v.apps, "probe.exe")
+        shutil.copy(ARGS.probe, probe)
+        manifest = probe + ".manifest"
+        self.assertIn("\\system32\\", comctl32_of(probe))
+
+        v.drop(probe)
+        wait_for(lambda: v.fields() == ("probe.exe", "No"), what="the name and status")
+
+        v.click(ENABLE)
+        v.answer(v.message_box(), "n")
+        self.assertFalse(os.path.exists(manifest))
+
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")  # Yes is the default button
+        self.assertEqual(dos_attrib(manifest), b"0x6")
+        with open(manifest, "rb") as f:
+            self.assertEqual(f.read(), self.manifest_text())
+        self.assertEqual(os.stat(manifest).st_mode & 0o222, 0)
+        self.assertEqual(windows_attributes(manifest) & 7, 7, "read-only, hidden and system")
+        loaded = comctl32_of(probe)
+        self.assertIn("\\winsxs\\", loaded)
+        self.assertIn("common-controls", loaded)
+
+        v.drop(probe)
+        wait_for(lambda: v.fields() == ("probe.exe", "Yes"), what="the status Yes")
+        self.assertEqual(windows_attributes(manifest) & 7, 7, "marked again after the lookup")
+
+        v.click(DISABLE)
+        box = v.message_box()
+        self.assertEqual(windows_attributes(manifest) & 7, 0, "made normal before asking")
+        self.assertIsNone(dos_attrib(manifest))
+        v.answer(box, "y")
+        self.assertFalse(os.path.exists(manifest))
+        self.assertIn("\\system32\\", comctl32_of(probe))
+
+    def test_refused_drops_leave_the_target_in_place(self):
+        v = self.vextra
+        exe = v.app("old.exe")
+        v.drop(exe, v.app("second.EXE"))  # only the first file counts
+        wait_for(lambda: v.fields() == ("old.exe", "No"), what="the first file's name")
+
+        v.drop(v.app("Prog.Exe"))
+        v.answer(v.message_box(), "Return")
+        self.assertTrue(v.refused_drop(v.app("other.exe"), at=ENABLE), "only the drop box takes drops")
+        self.assertTrue(v.no_box_within(1.0))
+        self.assertEqual(v.fields(), ("old.exe", "No"))
+
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")
+        self.assertEqual(dos_attrib(exe + ".manifest"), b"0x6")
+        self.assertFalse(os.path.exists(os.path.join(v.apps, "other.exe.manifest")))
+        self.assertFalse(os.path.exists(os.path.join(v.apps, "Prog.Exe.manifest")))
+
+    def test_text_drop_reaches_the_drop_box_without_a_file(self):
+        v = self.vextra
+        v.drop(text="just text")  # no file and no earlier drop: refused with a message
+        v.answer(v.message_box(), "Return")
+        self.assertEqual(v.fields(), ("Select App..", "Select App.."))
+
+    def test_about_panel_covers_the_face_and_takes_its_drops(self):
+        v = self.vextra
+        left, top = v.geometry()
+        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
+        # Dark parts of the face where the panel has nothing of its own: the ornament at the left
+        # edge, covered only once the panel has come to rest, and the buttons' captions.
+        ornament = [(x, y) for y in range(40, 399) for x in range(0, 10) if sum(face[y][x]) < 200]
+        captions = [(x, y) for y in range(350, 372) for x in range(250, 580) if sum(face[y][x]) < 200]
+        self.assertTrue(ornament and captions)
+
+        def white(points):
+            shot = screenshot()
+            return [shot.rgb(left + x, top + y) == (255, 255, 255) for x, y in points]
+
+        v.click(ABOUT)
+        v.park_pointer()
+        wait_for(lambda: all(white(ornament)), what="the panel to come to rest")  # clicks before are ignored
+        self.assertGreater(sum(white(captions)), len(captions) * 0.95, "the panel covers the buttons")
+        self.assertTrue(v.refused_drop(v.app("hidden.exe"), at=DROP_BOX), "the panel lies over the drop box")
+
+        v.click(ENABLE)  # on the panel's background: slides out
+        v.park_pointer()
+        wait_for(lambda: not any(white(ornament + captions)), what="the panel to slide out")
+        shot = screenshot()
+        for x, y in (ornament + captions)[::5]:
+            self.assertEqual(shot.rgb(left + x, top + y), face[y][x])
+
+    def test_pictures_are_in_place(self):
+        v = self.vextra
+        v.park_pointer()
+        left, top = v.geometry()
+        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
+        _, _, strip = read_bmp(os.path.join(ARGS.assets, "titlestrip.bmp"))
+        shot = wait_for(lambda: (lambda s: s if s.rgb(left + 300, top + 300) == face[300][300] else None)(screenshot()),
+                        what="the window to be drawn")
+        # Everywhere the face is not covered by a field or the title strip, it is the background.
+        for y in list(range(34, 186, 6)) + list(range(266, 399, 6)):
+            for x in range(0, 600, 7):
+                self.assertEqual(shot.rgb(left + x, top + y), face[y][x], "background at %d,%d" % (x, y))
+        for y in range(0, 32, 3):
+            for x in range(150, 600, 5):
+                self.assertEqual(shot.rgb(left + x, top + y), strip[y][x], "title strip at %d,%d" % (x, y))
+        # The title strip's last pixel row shows its own colour, not the face.
+        self.assertNotEqual(shot.rgb(left + 300, top + 32), face[32][300])
+        # The fields show white behind their text.
+        for x, y in ((452, 192), (445, 259)):
+            self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
+
+    def test_tooltips_name_the_hot_spots_and_fields(self):
+        v = self.vextra
+        left, top = v.geometry()
+        for at, text in ((DROP_BOX, "Drag and Drop your Old App..."), (DISABLE, "Disable Visual Style..."),
+                         (EXIT, "Exit"), (TEXT2, "Style Status")):
+            with self.subTest(text):
+                v.park_pointer()
+                wait_for(lambda: inspect("tooltip")[0] != 0, what="no tooltip")
+                xdotool("mousemove", "--sync", left + at[0], top + at[1])
+                wait_for(lambda: inspect("tooltip") == (0, text), what="the tooltip " + text)
+
+    def test_title_strip_drags_the_window(self):
+        v = self.vextra
+        left, top = v.geometry()
+        xdotool("mousemove", "--sync", left + 300, top + 16, "mousedown", 1)
+        for step in range(1, 6):
+            xdotool("mousemove", "--sync", left + 300 + 20 * step, top + 16 + 15 * step)
+        xdotool("mouseup", 1)
+        wait_for(lambda: v.geometry() == (left + 100, top + 75), what="the window to move")
+
+    def test_press_on_the_title_text_does_not_drag(self):
+        v = self.vextra
+        left, top = v.geometry()
+        xdotool("mousemove", "--sync", left + 60, top + 12, "mousedown", 1)  # Label5, the title text
+        xdotool("mousemove", "--sync", left + 160, top + 87)
+        xdotool("mouseup", 1)
+        self.assertTrue(v.no_box_within(0.5))
+        self.assertEqual(v.geometry(), (left, top))
+
+    def test_exit_button_ends_the_program(self):
+        v = self.vextra
+        v.click(EXIT)
+        wait_for(lambda: not v.main_window(), what="the window to go")
+        self.assertEqual(v.process.wait(timeout=30), 0)
+
+    def test_version_block_icon_and_own_manifest(self):
+        code, out = inspect("resources", ARGS.vextra)
+        self.assertEqual(code, 0, out)
+        fields = dict(line.split("=", 1) for line in out.split("\n"))
+        expected = {
+            "FixedFileVersion": "1.0.0.0", "FixedProductVersion": "1.0.0.0",
+            "FileOS": "0x4", "FileType": "0x1",  # 32-bit Windows, application
+            "Translation": "0x0409,0x04b0",
+            "Comments": "Enable New Visual Styles for your Old Apps.",
+            "ProductName": "Korvane Vextra", "LegalTrademarks": "Vextra", "InternalName": "vextra",
+            "OriginalFilename": "vextra.exe", "FileVersion": "1.00", "ProductVersion": "1.00",
+            "IconImages": "8",
+            "Manifest has Microsoft.Windows.Common-Controls": "yes", "Manifest has asInvoker": "yes",
+        }
+        self.assertEqual({k: fields.get(k) for k in expected}, expected)
+        for name in ("CompanyName", "FileDescription", "LegalCopyright"):
+            self.assertTrue(fields.get(name), name)
+
+
+def start_xvfb():
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                             "-noreset"], pass_fds=(write,), stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        display = f.readline().strip()
+    if not display:
+        raise SystemExit("Xvfb did not start")
+    os.environ["DISPLAY"] = ":" + display
+    return xvfb
+
+
+def prepare_wine():
+    """A prefix of the test's own, so that its desktop lives on this X server and nothing else
+    running under Wine shares it; made once and kept in the build tree."""
+    os.environ.update(WINEPREFIX=os.path.join(os.getcwd(), "wineprefix"), WINEDEBUG="-all", LC_ALL="C",
+                      WINEDLLOVERRIDES="mscoree,mshtml=")
+    if not os.path.exists(os.path.join(os.environ["WINEPREFIX"], "system.reg")):
+        subprocess.run(["wineboot", "--init"], check=True, capture_output=True, timeout=300)
+    subprocess.run(["wineserver", "--wait"], check=True, timeout=300)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    for option in ("--vextra", "--probe", "--inspect", "--xdnd-drop", "--template-tool", "--assets"):
+        parser.add_argument(option, required=True)
+    ARGS, rest = parser.parse_known_args()
+    for tool in ("wine", "wineserver", "Xvfb", "xdotool", "xwd"):
+        if not shutil.which(tool):
+            raise SystemExit("%s is missing: run scripts/install-deps" % tool)
+    xvfb = start_xvfb()
+    try:
+        prepare_wine()
+        program = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=2)
+        return 0 if program.result.wasSuccessful() else 1
+    finally:
+        # Ends the processes of the test's own prefix (its desktop) before their X server goes.
+        subprocess.run(["wineserver", "--kill"], timeout=60)
+        xvfb.terminate()
+        xvfb.wait()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
