@@ -89,6 +89,17 @@ void Form1::timer2_tick() {
     }
 }
 
+ClickHandler click_handler(Control id) {
+    switch (id) {
+        case Control::Label2: return &Form1::label2_click;
+        case Control::Label3: return &Form1::label3_click;
+        case Control::Label4: return &Form1::label4_click;
+        case Control::Label6: return &Form1::label6_click;
+        case Control::Picture2: return &Form1::picture2_click;
+        default: return nullptr;
+    }
+}
+
 void Form1::set_timer(Control timer, bool& flag, bool enabled) {
     if (flag == enabled) return;
     flag = enabled;

@@ -73,4 +73,8 @@ private:
     bool timer2_enabled_ = false;
 };
 
+// The handler a click on a control runs, or nullptr where the control handles no click.
+using ClickHandler = void (Form1::*)();
+ClickHandler click_handler(Control id);
+
 }  // namespace vextra::ui

@@ -42,6 +42,9 @@ constexpr int system_colour_index(Colour c) { return static_cast<int>(c & 0xFFu)
 
 inline constexpr int kNoTabIndex = -1;
 
+// Where the fonts' face is not installed (Debian, Wine), this close humanist sans stands in for it.
+inline constexpr std::string_view kFallbackFace = "Open Sans";
+
 struct ControlSpec {
     Control id;
     Kind kind;

@@ -20,7 +20,7 @@ import unittest
 
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from qt_e2e import Screenshot, read_bmp, wait_for, xdotool  # noqa: E402
+from xsession import Screenshot, read_bmp, start_xvfb, wait_for, xdotool  # noqa: E402
 
 ARGS = None
 TITLE = "Korvane Vextra"
@@ -348,19 +348,6 @@ class Win32WindowEndToEnd(unittest.TestCase):
         self.assertEqual({k: fields.get(k) for k in expected}, expected)
         for name in ("CompanyName", "FileDescription", "LegalCopyright"):
             self.assertTrue(fields.get(name), name)
-
-
-def start_xvfb():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                             "-noreset"], pass_fds=(write,), stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as f:
-        display = f.readline().strip()
-    if not display:
-        raise SystemExit("Xvfb did not start")
-    os.environ["DISPLAY"] = ":" + display
-    return xvfb
 
 
 def prepare_wine():

@@ -15,9 +15,6 @@
 namespace vextra::ui::qt {
 namespace {
 
-// Where "Trebuchet MS" is not installed, Open Sans, a close humanist sans, stands in for it.
-constexpr const char* kFallbackFace = "Open Sans";
-
 QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 QRect pixel_rect(int left, int top, int width, int height) {
@@ -38,13 +35,9 @@ QColor resolve(Colour colour) {
 }
 
 QFont resolve(const Font& font) {
-    static const bool substituted = [] {
-        const QString face = to_qstring("Trebuchet MS");
-        if (!QFontDatabase::hasFamily(face)) QFont::insertSubstitution(face, kFallbackFace);
-        return true;
-    }();
-    (void)substituted;
-    QFont qfont(to_qstring(font.face));
+    QString face = to_qstring(font.face);
+    if (!QFontDatabase::hasFamily(face)) face = to_qstring(kFallbackFace);
+    QFont qfont(face);
     // Sizes are set in pixels at 96 dots per inch, the density the pictures are drawn for.
     qfont.setPixelSize(static_cast<int>(std::lround(font.points * 96.0f / 72.0f)));
     qfont.setWeight(font.weight >= 700 ? QFont::Bold : QFont::Normal);
@@ -137,19 +130,16 @@ QWidget* QtForm::create(QWidget* parent, const ControlSpec& spec) {
                                               static_cast<float>(at.y() * kTwipsPerPixel));
                 };
                 handlers.released = [this] { form_.picture1_mouse_up(); };
-            } else if (spec.id == Control::Picture2) {
-                handlers.clicked = [this] { form_.picture2_click(); };
             }
+            if (const ClickHandler handler = click_handler(spec.id))
+                handlers.clicked = [this, handler] { (form_.*handler)(); };
             widget = new PictureBox(parent, resolve(spec.background), picture(spec.picture), std::move(handlers));
             break;
         }
         case Kind::Label:
         case Kind::Image: {
             std::function<void()> clicked;
-            if (spec.id == Control::Label2) clicked = [this] { form_.label2_click(); };
-            if (spec.id == Control::Label3) clicked = [this] { form_.label3_click(); };
-            if (spec.id == Control::Label4) clicked = [this] { form_.label4_click(); };
-            if (spec.id == Control::Label6) clicked = [this] { form_.label6_click(); };
+            if (const ClickHandler handler = click_handler(spec.id)) clicked = [this, handler] { (form_.*handler)(); };
             auto* label = new WindowlessControl(parent, std::move(clicked));
             if (spec.kind == Kind::Image) {
                 label->setPixmap(picture(spec.picture));

@@ -18,8 +18,6 @@ constexpr wchar_t kContainerClass[] = L"VextraContainer";
 constexpr UINT kDropMessage = WM_APP + 1;
 // Image2 and Image3 show the icon's 48 x 48 image at its own size.
 constexpr int kIconPixels = 48;
-// Where "Trebuchet MS" is not installed (Wine), Open Sans, a close humanist sans, stands in for it.
-constexpr wchar_t kFallbackFace[] = L"Open Sans";
 
 struct Creation {
     Win32Form* form;
@@ -54,7 +52,7 @@ bool face_installed(const wchar_t* face) {
 
 HFONT create_font(const Font& font) {
     std::wstring face = to_wide(font.face);
-    if (!face_installed(face.c_str())) face = kFallbackFace;
+    if (!face_installed(face.c_str())) face = to_wide(kFallbackFace);
     // Sized in pixels at 96 dots per inch, the density the pictures are drawn for.
     const int height = -static_cast<int>(std::lround(font.points * 96.0f / 72.0f));
     return CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
@@ -393,14 +391,7 @@ void Win32Form::end_press(Control container) {
 }
 
 void Win32Form::click(Control id) {
-    switch (id) {
-        case Control::Label2: form_.label2_click(); break;
-        case Control::Label3: form_.label3_click(); break;
-        case Control::Label4: form_.label4_click(); break;
-        case Control::Label6: form_.label6_click(); break;
-        case Control::Picture2: form_.picture2_click(); break;
-        default: break;  // no other control handles a click
-    }
+    if (const ClickHandler handler = click_handler(id)) (form_.*handler)();
 }
 
 void Win32Form::mouse(Control container, UINT message, POINT at) {
