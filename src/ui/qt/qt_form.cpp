@@ -83,12 +83,12 @@ QPixmap picture(Picture picture) {
 }  // namespace
 
 QtForm::QtForm() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
-    const ControlSpec& spec = control(Control::Form1);
-    setWindowTitle(to_qstring(spec.text));
+    const ControlSpec& row = control(Control::Form1);
+    setWindowTitle(to_qstring(row.text));
     setWindowIcon(app_icon().icon);
     setFixedSize(twips_to_pixels(kClientWidth), twips_to_pixels(kClientHeight));
     QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, resolve(spec.background));
+    palette.setColor(QPalette::Window, resolve(row.background));
     setPalette(palette);
     setAutoFillBackground(true);
     widgets_[static_cast<std::size_t>(Control::Form1)] = this;
@@ -112,12 +112,12 @@ void QtForm::build_children(QWidget* container, Control container_id) {
     }
 }
 
-QWidget* QtForm::create(QWidget* parent, const ControlSpec& spec) {
+QWidget* QtForm::create(QWidget* parent, const ControlSpec& row) {
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
         case Kind::PictureBox: {
             MouseHandlers handlers;
-            if (spec.id == Control::Picture1) {
+            if (row.id == Control::Picture1) {
                 handlers.pressed = [this](QPointF at) {
                     form_.picture1_mouse_down(static_cast<float>(at.x() * kTwipsPerPixel),
                                               static_cast<float>(at.y() * kTwipsPerPixel));
@@ -131,39 +131,39 @@ QWidget* QtForm::create(QWidget* parent, const ControlSpec& spec) {
                 };
                 handlers.released = [this] { form_.picture1_mouse_up(); };
             }
-            if (const ClickHandler handler = click_handler(spec.id))
+            if (const ClickHandler handler = click_handler(row.id))
                 handlers.clicked = [this, handler] { (form_.*handler)(); };
-            widget = new PictureBox(parent, resolve(spec.background), picture(spec.picture), std::move(handlers));
+            widget = new PictureBox(parent, resolve(row.background), picture(row.picture), std::move(handlers));
             break;
         }
         case Kind::Label:
         case Kind::Image: {
             std::function<void()> clicked;
-            if (const ClickHandler handler = click_handler(spec.id)) clicked = [this, handler] { (form_.*handler)(); };
+            if (const ClickHandler handler = click_handler(row.id)) clicked = [this, handler] { (form_.*handler)(); };
             auto* label = new WindowlessControl(parent, std::move(clicked));
-            if (spec.kind == Kind::Image) {
-                label->setPixmap(picture(spec.picture));
+            if (row.kind == Kind::Image) {
+                label->setPixmap(picture(row.picture));
             } else {
-                label->setText(to_qstring(spec.text));
+                label->setText(to_qstring(row.text));
                 label->setWordWrap(true);
-                if (!spec.font.face.empty()) label->setFont(resolve(spec.font));
+                if (!row.font.face.empty()) label->setFont(resolve(row.font));
                 QPalette palette = label->palette();
-                palette.setColor(QPalette::WindowText, resolve(spec.foreground));
+                palette.setColor(QPalette::WindowText, resolve(row.foreground));
                 label->setPalette(palette);
             }
-            if (spec.accepts_drops)
+            if (row.accepts_drops)
                 label->accept_drops([this](const std::optional<std::string>& file) { form_.label1_drop(file); });
             widget = label;
             break;
         }
         case Kind::TextBox: {
-            auto* edit = new QLineEdit(to_qstring(spec.text), parent);
+            auto* edit = new QLineEdit(to_qstring(row.text), parent);
             edit->setReadOnly(true);
             edit->setFrame(false);
-            edit->setFont(resolve(spec.font));
+            edit->setFont(resolve(row.font));
             QPalette palette = edit->palette();
-            palette.setColor(QPalette::Base, resolve(spec.background));
-            palette.setColor(QPalette::Text, resolve(spec.foreground));
+            palette.setColor(QPalette::Base, resolve(row.background));
+            palette.setColor(QPalette::Text, resolve(row.foreground));
             edit->setPalette(palette);
             edit->setCursorPosition(0);
             widget = edit;
@@ -174,12 +174,12 @@ QWidget* QtForm::create(QWidget* parent, const ControlSpec& spec) {
         case Kind::RichTextBox:  // manif holds the manifest text and is never shown
             return nullptr;
     }
-    widget->setObjectName(to_qstring(spec.name));
-    widget->setGeometry(pixel_rect(spec.left, spec.top, spec.width, spec.height));
-    widget->setVisible(spec.visible);
-    if (!spec.tooltip.empty()) {
-        widget->setToolTip(to_qstring(spec.tooltip));
-        widget->setAccessibleName(to_qstring(spec.tooltip));
+    widget->setObjectName(to_qstring(row.name));
+    widget->setGeometry(pixel_rect(row.left, row.top, row.width, row.height));
+    widget->setVisible(row.visible);
+    if (!row.tooltip.empty()) {
+        widget->setToolTip(to_qstring(row.tooltip));
+        widget->setAccessibleName(to_qstring(row.tooltip));
     }
     return widget;
 }

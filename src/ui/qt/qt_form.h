@@ -35,7 +35,7 @@ public:
 
 private:
     void build_children(QWidget* container, Control container_id);
-    QWidget* create(QWidget* parent, const ControlSpec& spec);
+    QWidget* create(QWidget* parent, const ControlSpec& row);
 
     Form1 form_{*this};
     std::array<QWidget*, kControlCount> widgets_{};

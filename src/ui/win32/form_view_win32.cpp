@@ -101,13 +101,13 @@ Mouse mouse_event(UINT message) {
 }  // namespace
 
 Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
-    for (const ControlSpec& spec : controls()) {
-        const auto i = static_cast<std::size_t>(spec.id);
-        bounds_[i] = pixel_rect(spec.left, spec.top, spec.width, spec.height);
-        visible_[i] = spec.visible;
-        texts_[i] = to_wide(spec.text);
-        if (!spec.font.face.empty()) fonts_[i] = create_font(spec.font);
-        if (spec.kind == Kind::TextBox) brushes_[i] = CreateSolidBrush(resolve(spec.background));
+    for (const ControlSpec& row : controls()) {
+        const auto i = static_cast<std::size_t>(row.id);
+        bounds_[i] = pixel_rect(row.left, row.top, row.width, row.height);
+        visible_[i] = row.visible;
+        texts_[i] = to_wide(row.text);
+        if (!row.font.face.empty()) fonts_[i] = create_font(row.font);
+        if (row.kind == Kind::TextBox) brushes_[i] = CreateSolidBrush(resolve(row.background));
     }
     title_strip_ = load_bitmap(instance, VEXTRA_TITLESTRIP);
     background_ = load_bitmap(instance, VEXTRA_BACKGROUND);
@@ -169,21 +169,21 @@ void Win32Form::show(int show_command) {
     UpdateWindow(window(Control::Form1));
 }
 
-HWND Win32Form::create_window(const ControlSpec& spec, HWND parent) {
-    const RECT& r = bounds(spec.id);
-    const DWORD shown = spec.visible ? WS_VISIBLE : 0;
-    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id) + 1);
-    if (spec.kind == Kind::TextBox) {
+HWND Win32Form::create_window(const ControlSpec& row, HWND parent) {
+    const RECT& r = bounds(row.id);
+    const DWORD shown = row.visible ? WS_VISIBLE : 0;
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id) + 1);
+    if (row.kind == Kind::TextBox) {
         // No border of its own: the field is drawn on the background picture.
-        HWND edit = CreateWindowExW(0, L"EDIT", texts_[static_cast<std::size_t>(spec.id)].c_str(),
+        HWND edit = CreateWindowExW(0, L"EDIT", texts_[static_cast<std::size_t>(row.id)].c_str(),
                                     WS_CHILD | WS_CLIPSIBLINGS | ES_LEFT | ES_AUTOHSCROLL |
-                                        (spec.read_only ? ES_READONLY : 0) | shown,
+                                        (row.read_only ? ES_READONLY : 0) | shown,
                                     r.left, r.top, r.right - r.left, r.bottom - r.top, parent, id, instance_, nullptr);
-        windows_[static_cast<std::size_t>(spec.id)] = edit;
-        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(spec.id)]), FALSE);
+        windows_[static_cast<std::size_t>(row.id)] = edit;
+        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(row.id)]), FALSE);
         return edit;
     }
-    Creation creation{this, spec.id};
+    Creation creation{this, row.id};
     return CreateWindowExW(0, kContainerClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | shown, r.left, r.top,
                            r.right - r.left, r.bottom - r.top, parent, id, instance_, &creation);
 }
@@ -191,32 +191,32 @@ HWND Win32Form::create_window(const ControlSpec& spec, HWND parent) {
 void Win32Form::build_children(Control container) {
     HWND above = HWND_TOP;
     for (Control id : children_front_to_back(container)) {
-        const ControlSpec& spec = control(id);
-        if (is_window_kind(spec.kind)) {
-            HWND child = create_window(spec, window(container));
+        const ControlSpec& row = control(id);
+        if (is_window_kind(row.kind)) {
+            HWND child = create_window(row, window(container));
             SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             above = child;
-            if (spec.kind == Kind::PictureBox) build_children(id);
-        } else if (spec.kind == Kind::Label || spec.kind == Kind::Image) {
+            if (row.kind == Kind::PictureBox) build_children(id);
+        } else if (row.kind == Kind::Label || row.kind == Kind::Image) {
             windowless_[static_cast<std::size_t>(container)].push_back(id);
         }  // manif holds the manifest text and is never shown: it needs no window.
-        if (!spec.tooltip.empty()) add_tooltip(spec);
+        if (!row.tooltip.empty()) add_tooltip(row);
     }
 }
 
-void Win32Form::add_tooltip(const ControlSpec& spec) {
-    std::wstring text = to_wide(spec.tooltip);
+void Win32Form::add_tooltip(const ControlSpec& row) {
+    std::wstring text = to_wide(row.tooltip);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_SUBCLASS;
-    tool.hwnd = window(spec.container);
+    tool.hwnd = window(row.container);
     tool.lpszText = text.data();
-    if (HWND own = window(spec.id)) {
+    if (HWND own = window(row.id)) {
         tool.uFlags |= TTF_IDISHWND;
         tool.uId = reinterpret_cast<UINT_PTR>(own);
     } else {
-        tool.uId = static_cast<UINT_PTR>(spec.id);
-        tool.rect = bounds(spec.id);
+        tool.uId = static_cast<UINT_PTR>(row.id);
+        tool.rect = bounds(row.id);
     }
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
@@ -261,9 +261,9 @@ LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wpa
             const auto edit = reinterpret_cast<HWND>(lparam);
             for (std::size_t i = 0; i < kControlCount; ++i) {
                 if (windows_[i] != edit || !brushes_[i]) continue;
-                const ControlSpec& spec = controls()[i];
-                SetTextColor(reinterpret_cast<HDC>(wparam), resolve(spec.foreground));
-                SetBkColor(reinterpret_cast<HDC>(wparam), resolve(spec.background));
+                const ControlSpec& row = controls()[i];
+                SetTextColor(reinterpret_cast<HDC>(wparam), resolve(row.foreground));
+                SetBkColor(reinterpret_cast<HDC>(wparam), resolve(row.background));
                 return reinterpret_cast<LRESULT>(brushes_[i]);
             }
             break;
@@ -300,9 +300,9 @@ void Win32Form::paint(Control container, HWND hwnd) {
     HBITMAP pixels = CreateCompatibleBitmap(dc, client.right, client.bottom);
     HGDIOBJ old = SelectObject(buffer, pixels);
 
-    const ControlSpec& spec = control(container);
-    fill(buffer, client, spec.background);
-    if (spec.kind == Kind::PictureBox && spec.picture == Picture::TitleStrip) draw_bitmap(buffer, title_strip_, 0, 0);
+    const ControlSpec& row = control(container);
+    fill(buffer, client, row.background);
+    if (row.kind == Kind::PictureBox && row.picture == Picture::TitleStrip) draw_bitmap(buffer, title_strip_, 0, 0);
     const std::vector<Control>& children = windowless_[static_cast<std::size_t>(container)];
     for (auto it = children.rbegin(); it != children.rend(); ++it)
         if (visible(*it)) draw_windowless(buffer, control(*it));
@@ -315,22 +315,22 @@ void Win32Form::paint(Control container, HWND hwnd) {
     EndPaint(hwnd, &ps);
 }
 
-void Win32Form::draw_windowless(HDC dc, const ControlSpec& spec) const {
-    RECT r = bounds(spec.id);
+void Win32Form::draw_windowless(HDC dc, const ControlSpec& row) const {
+    RECT r = bounds(row.id);
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    if (spec.kind == Kind::Image) {
-        if (spec.picture == Picture::AppIcon)
+    if (row.kind == Kind::Image) {
+        if (row.picture == Picture::AppIcon)
             DrawIconEx(dc, r.left, r.top, picture_icon_, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
-        else if (spec.picture == Picture::Background)
+        else if (row.picture == Picture::Background)
             draw_bitmap(dc, background_, r.left, r.top);
-        else if (spec.picture == Picture::TitleStrip)
+        else if (row.picture == Picture::TitleStrip)
             draw_bitmap(dc, title_strip_, r.left, r.top);
-    } else if (const std::wstring& text = texts_[static_cast<std::size_t>(spec.id)]; !text.empty()) {
+    } else if (const std::wstring& text = texts_[static_cast<std::size_t>(row.id)]; !text.empty()) {
         // Transparent: only the caption is drawn, wrapped at words and clipped to the rectangle.
-        SelectObject(dc, fonts_[static_cast<std::size_t>(spec.id)]);
+        SelectObject(dc, fonts_[static_cast<std::size_t>(row.id)]);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, resolve(spec.foreground));
+        SetTextColor(dc, resolve(row.foreground));
         DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
     }
     RestoreDC(dc, saved);
@@ -406,12 +406,12 @@ void Win32Form::mouse(Control container, UINT message, POINT at) {
 }
 
 void Win32Form::invalidate(Control id) {
-    const ControlSpec& spec = control(id);
+    const ControlSpec& row = control(id);
     if (HWND own = window(id)) {
         InvalidateRect(own, nullptr, FALSE);
         return;
     }
-    InvalidateRect(window(spec.container), &bounds(id), FALSE);
+    InvalidateRect(window(row.container), &bounds(id), FALSE);
 }
 
 int Win32Form::message_box(const std::string& prompt, int buttons, const std::string& title) {

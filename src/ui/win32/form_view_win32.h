@@ -43,12 +43,12 @@ private:
     static LRESULT CALLBACK container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
-    HWND create_window(const ControlSpec& spec, HWND parent);
+    HWND create_window(const ControlSpec& row, HWND parent);
     void build_children(Control container);
-    void add_tooltip(const ControlSpec& spec);
+    void add_tooltip(const ControlSpec& row);
 
     void paint(Control container, HWND hwnd);
-    void draw_windowless(HDC dc, const ControlSpec& spec) const;
+    void draw_windowless(HDC dc, const ControlSpec& row) const;
     // The frontmost visible windowless child of `container` at `at`, or the container itself.
     Control hit(Control container, POINT at) const;
     // The control under a point of the screen, searching through child windows.
