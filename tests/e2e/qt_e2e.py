@@ -16,7 +16,7 @@ import tempfile
 import time
 import unittest
 
-from xsession import Screenshot, read_bmp, start_xvfb, wait_for, xdotool
+from xsession import Screenshot, drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool
 
 ARGS = None
 TITLE = "Korvane Vextra"
@@ -191,12 +191,7 @@ class QtWindowEndToEnd(unittest.TestCase):
 
     def test_title_strip_drags_the_window(self):
         v = self.vextra
-        left, top = v.geometry()
-        xdotool("mousemove", "--sync", left + 300, top + 16, "mousedown", 1)
-        for step in range(1, 6):
-            xdotool("mousemove", "--sync", left + 300 + 20 * step, top + 16 + 15 * step)
-        xdotool("mouseup", 1)
-        wait_for(lambda: v.geometry() == (left + 100, top + 75), what="the window to move")
+        drag_by_title_strip(v.geometry)
 
     def test_exit_button_ends_the_program(self):
         v = self.vextra

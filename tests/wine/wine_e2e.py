@@ -20,7 +20,7 @@ import unittest
 
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from xsession import Screenshot, read_bmp, start_xvfb, wait_for, xdotool  # noqa: E402
+from xsession import Screenshot, drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool  # noqa: E402
 
 ARGS = None
 TITLE = "Korvane Vextra"
@@ -309,12 +309,7 @@ class Win32WindowEndToEnd(unittest.TestCase):
 
     def test_title_strip_drags_the_window(self):
         v = self.vextra
-        left, top = v.geometry()
-        xdotool("mousemove", "--sync", left + 300, top + 16, "mousedown", 1)
-        for step in range(1, 6):
-            xdotool("mousemove", "--sync", left + 300 + 20 * step, top + 16 + 15 * step)
-        xdotool("mouseup", 1)
-        wait_for(lambda: v.geometry() == (left + 100, top + 75), what="the window to move")
+        drag_by_title_strip(v.geometry)
 
     def test_press_on_the_title_text_does_not_drag(self):
         v = self.vextra
