@@ -1,6 +1,6 @@
 # Convenience wrapper around the CMake presets.
 #   make run      build, then start the window from the folder that holds the built template
-#   make test     install what is missing, build, and run every test (Linux, then Windows under Wine)
+#   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
 PRESET := dev
 BIN := build/$(PRESET)/bin
@@ -35,6 +35,9 @@ test: deps
 	cmake --preset win32
 	cmake --build --preset win32
 	ctest --preset win32
+	cmake --preset win64
+	cmake --build --preset win64
+	ctest --preset win64
 
 clean:
 	rm -rf build
