@@ -37,7 +37,13 @@ TEXT2 = (300, 250)
 
 
 def wine(*args, cwd=None, timeout=60):
-    return subprocess.run(["wine", *map(str, args)], cwd=cwd, capture_output=True, timeout=timeout)
+    """Runs a Windows program to its end. A start that Wine's launcher fails now and then
+    ("Application could not be started") is tried once more, as cmake/wine-run does."""
+    for _ in range(2):
+        result = subprocess.run(["wine", *map(str, args)], cwd=cwd, capture_output=True, timeout=timeout)
+        if result.returncode == 0 or b"Application could not be started" not in result.stdout + result.stderr:
+            break
+    return result
 
 
 def inspect(*args):
