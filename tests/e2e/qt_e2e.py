@@ -9,31 +9,23 @@ usage: qt_e2e.py --vextra PATH --xdnd-drop PATH --template-tool PATH --assets DI
 """
 import argparse
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
-from xsession import Screenshot, drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool
+from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, EXIT, TITLE, ProgramRun, Screenshot, dos_attrib,
+                      drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool)
 
 ARGS = None
-TITLE = "Korvane Vextra"
-
-
-class Vextra:
-    """One run of the program in its own folder, with the built template beside it."""
+class Vextra(ProgramRun):
+    """The Linux program, started in its own folder."""
 
     def __init__(self, test):
-        self.dir = tempfile.mkdtemp(prefix="vextra-e2e-", dir=os.getcwd())
-        test.addCleanup(shutil.rmtree, self.dir, True)
-        self.apps = os.path.join(self.dir, "apps")
-        os.mkdir(self.apps)
-        shutil.copy(os.path.join(os.path.dirname(ARGS.vextra), "style.dll"), self.dir)
+        super().__init__(test, ARGS.vextra, "vextra-e2e-")
         self.process = subprocess.Popen([ARGS.vextra], cwd=self.dir)
         test.addCleanup(self.close)
-        self.window = wait_for(lambda: self.visible_windows(), what="the main window")[0]
+        self.window = wait_for(lambda: self.titled_windows(), what="the main window")[0]
         # Wait until the window takes drops (Qt marks it XdndAware when it is mapped and ready).
         wait_for(lambda: "XdndAware" in subprocess.run(["xprop", "-id", self.window], capture_output=True,
                                                        text=True).stdout, what="XdndAware")
@@ -43,56 +35,21 @@ class Vextra:
             self.process.kill()
         self.process.wait(timeout=10)
 
-    def visible_windows(self):
+    def titled_windows(self):
         out = xdotool("search", "--onlyvisible", "--pid", self.process.pid, "--name", "^%s$" % TITLE, check=False)
         return out.split() if out else []
 
-    def geometry(self):
-        out = xdotool("getwindowgeometry", "--shell", self.window)
-        values = dict(line.split("=") for line in out.splitlines())
-        return int(values["X"]), int(values["Y"])
-
-    def click(self, x, y, button=1):
-        left, top = self.geometry()
-        xdotool("mousemove", "--sync", left + x, top + y, "click", button)
-
-    def app(self, name, content=b"MZ"):
-        path = os.path.join(self.apps, name)
-        with open(path, "wb") as f:
-            f.write(content)
-        return path
-
-    def drop_files(self, *paths, x=284, y=100):
-        result = subprocess.run([ARGS.xdnd_drop, self.window, str(x), str(y), *paths], capture_output=True,
+    def drop_files(self, *paths, at=DROP_BOX):
+        result = subprocess.run([ARGS.xdnd_drop, self.window, str(at[0]), str(at[1]), *paths], capture_output=True,
                                 text=True, timeout=30)
         if result.returncode != 0:
             raise AssertionError("drop failed (%d): %s %s" % (result.returncode, result.stdout, result.stderr))
 
-    def drop_text(self, text, x=284, y=100):
-        result = subprocess.run([ARGS.xdnd_drop, "--text", text, self.window, str(x), str(y)], capture_output=True,
-                                text=True, timeout=30)
+    def drop_text(self, text, at=DROP_BOX):
+        result = subprocess.run([ARGS.xdnd_drop, "--text", text, self.window, str(at[0]), str(at[1])],
+                                capture_output=True, text=True, timeout=30)
         if result.returncode != 0:
             raise AssertionError("text drop failed (%d): %s" % (result.returncode, result.stderr))
-
-    def message_box(self):
-        """The open message box's window id, once it is shown."""
-        return wait_for(lambda: [w for w in self.visible_windows() if w != self.window], what="a message box")[0]
-
-    def answer(self, box, key):
-        xdotool("windowfocus", "--sync", box)
-        xdotool("key", key)
-        wait_for(lambda: box not in self.visible_windows(), what="the message box to close")
-
-    def no_box_within(self, seconds):
-        time.sleep(seconds)
-        return [w for w in self.visible_windows() if w != self.window] == []
-
-
-def dos_attrib(path):
-    try:
-        return os.getxattr(path, "user.DOSATTRIB")
-    except OSError:
-        return None
 
 
 class QtWindowEndToEnd(unittest.TestCase):
@@ -100,8 +57,7 @@ class QtWindowEndToEnd(unittest.TestCase):
         self.vextra = Vextra(self)
 
     def manifest_text(self):
-        return subprocess.run([ARGS.template_tool, "decode", os.path.join(self.vextra.dir, "style.dll")],
-                              capture_output=True, check=True).stdout
+        return self.vextra.manifest_text(ARGS.template_tool)
 
     def test_drop_enable_drop_disable(self):
         v = self.vextra
@@ -109,11 +65,11 @@ class QtWindowEndToEnd(unittest.TestCase):
         manifest = exe + ".manifest"
         v.drop_files(exe)
 
-        v.click(328, 360)  # Enable
+        v.click(ENABLE)  # Enable
         v.answer(v.message_box(), "n")
         self.assertFalse(os.path.exists(manifest))
 
-        v.click(328, 360)
+        v.click(ENABLE)
         v.answer(v.message_box(), "Return")  # Yes is the default button
         with open(manifest, "rb") as f:
             self.assertEqual(f.read(), self.manifest_text())
@@ -122,7 +78,7 @@ class QtWindowEndToEnd(unittest.TestCase):
         self.assertEqual(dos_attrib(manifest), b"0x6")
 
         v.drop_files(exe)  # now "Yes"
-        v.click(504, 360)  # Disable
+        v.click(DISABLE)  # Disable
         box = v.message_box()
         self.assertNotEqual(os.stat(manifest).st_mode & 0o200, 0, "made normal before asking")
         self.assertIsNone(dos_attrib(manifest))
@@ -135,7 +91,7 @@ class QtWindowEndToEnd(unittest.TestCase):
         with open(exe + ".manifest", "w") as f:
             f.write("<x/>")
         v.drop_files(exe, v.app("second.exe"))
-        v.click(504, 360)
+        v.click(DISABLE)
         v.answer(v.message_box(), "Escape")
         self.assertEqual(dos_attrib(exe + ".manifest"), b"0x6")
         self.assertEqual(os.stat(exe + ".manifest").st_mode & 0o222, 0)
@@ -144,7 +100,7 @@ class QtWindowEndToEnd(unittest.TestCase):
         v = self.vextra
         v.drop_files(v.app("notes.txt"))  # returns only once the drop has finished
         v.answer(v.message_box(), "Return")
-        v.click(328, 360)  # still no target: Enable asks nothing
+        v.click(ENABLE)  # still no target: Enable asks nothing
         self.assertTrue(v.no_box_within(1.0))
 
     def test_text_drop_reaches_the_drop_label(self):
@@ -177,13 +133,13 @@ class QtWindowEndToEnd(unittest.TestCase):
         dark_on_face = [(x, y) for y in range(350, 372) for x in range(250, 580) if sum(face[y][x]) < 200]
         self.assertTrue(dark_on_face)
 
-        v.click(529, 16)
+        v.click(ABOUT)
         time.sleep(1.5)
         shot = Screenshot()
         covered = [(x, y) for x, y in dark_on_face if shot.rgb(left + x, top + y) == (255, 255, 255)]
         self.assertGreater(len(covered), len(dark_on_face) * 0.8, "the panel covers the buttons")
 
-        v.click(300, 380)  # a click on the panel's background slides it out
+        v.click((300, 380))  # a click on the panel's background slides it out
         time.sleep(1.5)
         shot = Screenshot()
         for x, y in dark_on_face[::5]:
@@ -195,7 +151,7 @@ class QtWindowEndToEnd(unittest.TestCase):
 
     def test_exit_button_ends_the_program(self):
         v = self.vextra
-        v.click(576, 16)
+        v.click(EXIT)
         self.assertEqual(v.process.wait(timeout=10), 0)
 
 

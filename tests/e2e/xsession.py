@@ -1,9 +1,20 @@
-"""What the end-to-end tests share: a private X server, xdotool, waiting, and screenshots
-compared with the program's own pictures."""
+"""What the end-to-end tests share: a private X server, xdotool, waiting, screenshots compared
+with the program's own pictures, and a driver for one run of the program."""
 import os
+import shutil
 import struct
 import subprocess
+import tempfile
 import time
+
+TITLE = "Korvane Vextra"
+
+# Points in the window, in pixels: over the drawn elements their hot spots lie on.
+DROP_BOX = (284, 100)
+ENABLE = (328, 360)
+DISABLE = (504, 360)
+ABOUT = (529, 16)
+EXIT = (576, 16)
 
 
 def wait_for(predicate, timeout=10.0, what="condition"):
@@ -83,3 +94,65 @@ def start_xvfb():
         raise SystemExit("Xvfb did not start")
     os.environ["DISPLAY"] = ":" + display
     return xvfb
+
+
+def dos_attrib(path):
+    """The hidden and system attributes as Wine and the Linux build keep them, or None."""
+    try:
+        return os.getxattr(path, "user.DOSATTRIB")
+    except OSError:
+        return None
+
+
+class ProgramRun:
+    """One run of the program in a folder of its own, with the built template beside it, driven
+    from outside as a person would. A subclass starts the program, sets `self.window` to its main
+    window, and says which shown windows carry the program's title."""
+
+    def __init__(self, test, program, prefix):
+        self.dir = tempfile.mkdtemp(prefix=prefix, dir=os.getcwd())
+        test.addCleanup(shutil.rmtree, self.dir, True)
+        self.apps = os.path.join(self.dir, "apps")
+        os.mkdir(self.apps)
+        shutil.copy(os.path.join(os.path.dirname(program), "style.dll"), self.dir)
+        self.window = None
+
+    def titled_windows(self):
+        raise NotImplementedError
+
+    def geometry(self):
+        out = xdotool("getwindowgeometry", "--shell", self.window)
+        values = dict(line.split("=") for line in out.splitlines())
+        return int(values["X"]), int(values["Y"])
+
+    def click(self, at, button=1):
+        left, top = self.geometry()
+        xdotool("mousemove", "--sync", left + at[0], top + at[1], "click", button)
+
+    def app(self, name, content=b"MZ"):
+        path = os.path.join(self.apps, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def manifest_text(self, template_tool):
+        """What the program holds as its manifest text, as the template tool decodes it."""
+        return subprocess.run([template_tool, "decode", os.path.join(self.dir, "style.dll")],
+                              capture_output=True, check=True).stdout
+
+    def other_windows(self):
+        return [w for w in self.titled_windows() if w != self.window]
+
+    def message_box(self):
+        """The open message box's window id, once it is shown."""
+        return wait_for(lambda: self.other_windows(), what="a message box")[0]
+
+    def answer(self, box, key):
+        xdotool("windowfocus", "--sync", box)
+        xdotool("key", key)
+        # A closed window may take a while to go; a key typed meanwhile would answer the next box.
+        wait_for(lambda: box not in self.titled_windows(), what="the message box to close")
+
+    def no_box_within(self, seconds):
+        time.sleep(seconds)
+        return self.other_windows() == []

@@ -14,26 +14,18 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
-import time
 import unittest
 
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from xsession import Screenshot, drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool  # noqa: E402
+from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, EXIT, TITLE, ProgramRun, Screenshot,  # noqa: E402
+                      dos_attrib, drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool)
 
 ARGS = None
-TITLE = "Korvane Vextra"
 WIDTH, HEIGHT = 600, 399
 XDND_REFUSED = 2  # xdnd_drop's exit code when the target refuses the drop
 
-# Points in the window, in pixels: over the drawn elements their hot spots lie on.
-DROP_BOX = (284, 100)
-ENABLE = (328, 360)
-DISABLE = (504, 360)
-ABOUT = (529, 16)
-EXIT = (576, 16)
-TEXT2 = (300, 250)
+TEXT2 = (300, 250)  # in the status field
 
 
 def wine(*args, cwd=None, timeout=60):
@@ -58,13 +50,6 @@ def windows_attributes(path):
     return None if out == "missing" else int(out, 16)
 
 
-def dos_attrib(path):
-    try:
-        return os.getxattr(path, "user.DOSATTRIB")
-    except OSError:
-        return None
-
-
 def screenshot():
     """The screen; xwd fails now and then while a tooltip window goes, so that is retried."""
     def attempt():
@@ -83,16 +68,12 @@ def comctl32_of(program):
     return result.stdout.decode("utf-8").strip().lower()
 
 
-class Vextra:
-    """One run of vextra.exe in its own folder, with the built template beside it."""
+class Vextra(ProgramRun):
+    """vextra.exe under Wine, copied into its own folder."""
 
     def __init__(self, test):
-        self.dir = tempfile.mkdtemp(prefix="vextra-wine-", dir=os.getcwd())
-        test.addCleanup(shutil.rmtree, self.dir, True)
-        self.apps = os.path.join(self.dir, "apps")
-        os.mkdir(self.apps)
-        for name in (ARGS.vextra, os.path.join(os.path.dirname(ARGS.vextra), "style.dll")):
-            shutil.copy(name, self.dir)
+        super().__init__(test, ARGS.vextra, "vextra-wine-")
+        shutil.copy(ARGS.vextra, self.dir)
         self.process = subprocess.Popen(["wine", os.path.basename(ARGS.vextra)], cwd=self.dir,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         test.addCleanup(self.close)
@@ -122,25 +103,10 @@ class Vextra:
     def main_window(self):
         return next((w for w in self.titled_windows() if self.size(w) == (WIDTH, HEIGHT)), None)
 
-    def geometry(self):
-        out = xdotool("getwindowgeometry", "--shell", self.window)
-        values = dict(line.split("=") for line in out.splitlines())
-        return int(values["X"]), int(values["Y"])
-
-    def click(self, at, button=1):
-        left, top = self.geometry()
-        xdotool("mousemove", "--sync", left + at[0], top + at[1], "click", button)
-
     def park_pointer(self):
         """Moves the pointer off the window, so no tooltip covers it."""
         left, top = self.geometry()
         xdotool("mousemove", "--sync", left + WIDTH + 50, top + HEIGHT + 50)
-
-    def app(self, name, content=b"MZ"):
-        path = os.path.join(self.apps, name)
-        with open(path, "wb") as f:
-            f.write(content)
-        return path
 
     def xdnd(self, files=(), text=None, at=DROP_BOX):
         command = [ARGS.xdnd_drop] + (["--text", text] if text is not None else [])
@@ -162,21 +128,11 @@ class Vextra:
         result = self.xdnd(files, at=at)
         return result.returncode == XDND_REFUSED and "status accept=0" in result.stdout
 
-    def message_box(self):
-        return wait_for(lambda: [w for w in self.titled_windows() if w != self.window], what="a message box")[0]
-
     def answer(self, box, key):
-        xdotool("windowfocus", "--sync", box)
-        xdotool("key", key)
-        # A closed window takes a while to go; a key typed meanwhile would answer the next box.
-        wait_for(lambda: box not in self.titled_windows(), what="the message box to close")
+        super().answer(box, key)
         # Reading a field goes through the program's own thread, so it returns once the handler
         # that asked has finished.
         self.fields()
-
-    def no_box_within(self, seconds):
-        time.sleep(seconds)
-        return [w for w in self.titled_windows() if w != self.window] == []
 
     def fields(self):
         code, out = inspect("fields")
@@ -190,8 +146,7 @@ class Win32WindowEndToEnd(unittest.TestCase):
         self.vextra = Vextra(self)
 
     def manifest_text(self):
-        return subprocess.run([ARGS.template_tool, "decode", os.path.join(self.vextra.dir, "style.dll")],
-                              capture_output=True, check=True).stdout
+        return self.vextra.manifest_text(ARGS.template_tool)
 
     def test_enable_and_disable_switch_a_program_to_common_controls_6_and_back(self):
         v = self.vextra
