@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "manifest/template_store.h"
-#include "xml_check.h"
+#include "platform/xml.h"
 
 namespace vextra::tools {
 namespace {
@@ -12,7 +12,8 @@ namespace {
 // The first code point of `s` at `pos` and its length; nullopt for bytes that are not UTF-8.
 std::optional<char32_t> next_code_point(std::string_view s, std::size_t pos, std::size_t& length) {
     const auto lead = static_cast<unsigned char>(s[pos]);
-    length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    // 0x80 to 0xC1 never lead, nor 0xF5 to 0xFF (they would start code points past U+10FFFF).
+    length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
     if (length == 0 || pos + length > s.size()) return std::nullopt;
     if (length == 1) return lead;
     char32_t cp = lead & (0x7F >> length);
@@ -85,7 +86,7 @@ EncodedTemplate encode_template(std::string_view manifest) {
             body += unicode_escape(0xD800 + (v >> 10)) + unicode_escape(0xDC00 + (v & 0x3FF));
         }
     }
-    if (const std::string error = xml_wellformedness_error(manifest); !error.empty())
+    if (const std::string error = platform::xml_error(manifest); !error.empty())
         return {{}, "not well-formed XML: " + error};
     const std::string marker(manifest::kMarker);
     return {std::string(kHeader) + marker + "\r\n" + body + marker + "}\r\n", {}};

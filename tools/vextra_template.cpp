@@ -43,7 +43,14 @@ int decode(const std::string& path) {
     std::fflush(stdout);
     if (!loaded) {
         std::cerr << "vextra-template: " << path
-                  << ": could not be loaded as an RTF document; the text above is what the program holds then\n";
+                  << ": could not be loaded as an RTF document of at most "
+                  << (vextra::manifest::kTemplateSizeLimit >> 20)
+                  << " MiB; the text above is what the program holds then, and it writes no manifest\n";
+        return 1;
+    }
+    if (const std::string error = vextra::manifest::manifest_text_error(manif); !error.empty()) {
+        std::cerr << "vextra-template: " << path << ": the text above is not a well-formed XML document (" << error
+                  << "), so the program writes no manifest with it\n";
         return 1;
     }
     return 0;

@@ -21,10 +21,10 @@ void report_failure(platform::Dialogs& dialogs, std::string_view what, const std
 
 }  // namespace
 
-void enable(const std::string& exelink, std::string_view style_status, const platform::RichTextBox& manif,
-            bool template_loaded, platform::Dialogs& dialogs) {
+void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,
+            bool template_usable, platform::Dialogs& dialogs) {
     if (exelink.empty() || style_status != kStatusNo) return;
-    if (!template_loaded) {
+    if (!template_usable) {
         ask(dialogs, kTemplateMissing, platform::buttons::kOkWarning);
         return;
     }
@@ -36,13 +36,14 @@ void enable(const std::string& exelink, std::string_view style_status, const pla
     platform::set_attributes(manifest, kManifestAttributes);
 
     // A second Enable over the same read-only manifest fails to save but leaves the right file.
+    // Anything longer than the manifest text is not it, so no more than that is read.
     std::string written;
-    const std::error_code read_error = platform::read_file(manifest, written);
+    const std::error_code read_error = platform::read_file(manifest, written, manif.text().size());
     if (read_error || written != manif.text())
         report_failure(dialogs, kEnableFailed, exelink, save_error ? save_error : read_error);
 }
 
-void disable(const std::string& exelink, std::string_view style_status, platform::Dialogs& dialogs) {
+void disable(std::string exelink, std::string_view style_status, platform::Dialogs& dialogs) {
     if (exelink.empty() || style_status != kStatusYes) return;
     const std::string manifest = manifest_path(exelink);
     platform::set_attributes(manifest, platform::attribute::kNormal);

@@ -1,6 +1,7 @@
 #pragma once
 // Enable and Disable: write the manifest text beside the target, or delete it, after the user
-// confirms. Each acts only on a target whose shown style status allows it.
+// confirms. Each acts only on a target whose shown style status allows it, and on the target it
+// named in its question (taken by value, whatever its caller's copy becomes meanwhile).
 
 #include <string>
 #include <string_view>
@@ -18,13 +19,14 @@ inline constexpr std::string_view kEnableFailed = "Could not enable visual style
 inline constexpr std::string_view kDisableFailed = "Could not disable visual style for ";
 
 // With the status "No": asks, and on Yes saves the manifest text and marks the manifest
-// read-only, hidden and system. Without a loaded template nothing is written: a manifest holding
-// only the XML declaration would stop the program from starting.
-void enable(const std::string& exelink, std::string_view style_status, const platform::RichTextBox& manif,
-            bool template_loaded, platform::Dialogs& dialogs);
+// read-only, hidden and system. Without a usable template (one that loaded and decoded to a
+// well-formed XML document) nothing is written: a manifest holding only the XML declaration, or
+// anything else that is no XML document, would stop the program from starting.
+void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,
+            bool template_usable, platform::Dialogs& dialogs);
 
 // With the status "Yes": makes the manifest normal, asks, and on Yes deletes it; otherwise marks
 // it read-only, hidden and system again.
-void disable(const std::string& exelink, std::string_view style_status, platform::Dialogs& dialogs);
+void disable(std::string exelink, std::string_view style_status, platform::Dialogs& dialogs);
 
 }  // namespace vextra::manifest

@@ -3,6 +3,7 @@
 // carrying a marker. It is read once at start-up into `manif`, which then holds the manifest text.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,9 @@ namespace vextra::manifest {
 
 inline constexpr std::string_view kTemplateFileName = "style.dll";
 inline constexpr std::string_view kMarker = "|Please don't ,modify this file|";
+// A larger file is not loaded (and not read past this size): a real template is a few KiB, and
+// "style.dll" might be a link to a device that never ends.
+inline constexpr std::uint64_t kTemplateSizeLimit = 16u << 20;
 
 // One coded character: the ANSI code that stands in the template for `replacement`.
 struct DecodePair {
@@ -34,5 +38,9 @@ inline constexpr std::array<DecodePair, 33> kDecodeList = {{
 // passes run even when the load fails; they then find nothing in the initial content.
 // Returns whether the template itself loaded.
 bool load_template(platform::RichTextBox& manif, const std::string& path = std::string(kTemplateFileName));
+
+// Empty when the manifest text in `manif` can be written as a manifest: a well-formed XML document
+// with a root element. Otherwise why not; a manifest that is not one stops its program from starting.
+std::string manifest_text_error(const platform::RichTextBox& manif);
 
 }  // namespace vextra::manifest

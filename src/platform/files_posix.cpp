@@ -1,8 +1,9 @@
 // File services on Linux. Attributes follow Wine's own mapping, so a program running under Wine
 // sees what we write and the reverse: read-only is the absence of every write permission bit,
 // hidden and system live in the extended attribute user.DOSATTRIB as "0x%x", and a dot-file is
-// hidden. Tests and CI run as root, where permission bits refuse nothing, so delete and save
-// check the read-only attribute themselves, as Windows would.
+// hidden. Every call looks at the entry itself (lstat, the l*xattr calls, O_NOFOLLOW), so a link
+// at a path is never followed. Root ignores permission bits, so delete and save check the
+// read-only attribute themselves, as Windows would.
 #include "platform/files.h"
 
 #include <fcntl.h>
@@ -10,10 +11,11 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <optional>
 
 namespace vextra::platform {
 namespace {
@@ -21,8 +23,10 @@ namespace {
 constexpr const char* kDosAttribXattr = "user.DOSATTRIB";
 constexpr unsigned kXattrAttributes = attribute::kHidden | attribute::kSystem;
 constexpr unsigned kDirectoryAttribute = 0x10;
+constexpr unsigned kReparsePointAttribute = 0x400;  // what Windows shows for a symbolic link
 
 std::error_code last_error() { return {errno, std::system_category()}; }
+std::error_code error_of(std::errc code) { return std::make_error_code(code); }
 
 mode_t process_umask() {
     static const mode_t mask = [] {
@@ -50,29 +54,68 @@ bool is_dot_file(const std::string& path) {
     return name.size() > 1 && name[0] == '.' && name != "..";
 }
 
+// The raw value of user.DOSATTRIB on the entry itself; nullopt when it has none.
+std::optional<std::string> stored_dos_attrib(const std::string& path) {
+    char data[64];
+    const ssize_t len = lgetxattr(path.c_str(), kDosAttribXattr, data, sizeof data);
+    if (len < 0) return std::nullopt;
+    return std::string(data, static_cast<std::size_t>(len));
+}
+
 // Parsed as Wine parses it: "0x" and hex digits to the end (a trailing NUL is allowed);
 // anything else counts as no stored attributes.
-unsigned stored_dos_attributes(const std::string& path) {
-    char data[65];
-    const ssize_t len = getxattr(path.c_str(), kDosAttribXattr, data, sizeof data - 1);
-    if (len <= 2 || data[0] != '0' || data[1] != 'x') return 0;
-    data[len] = '\0';
+unsigned dos_attributes_in(const std::optional<std::string>& stored) {
+    if (!stored || stored->size() <= 2 || stored->compare(0, 2, "0x") != 0) return 0;
     char* end = nullptr;
-    const long value = std::strtol(data, &end, 16);
+    const unsigned long value = std::strtoul(stored->c_str(), &end, 16);
     return *end == '\0' ? static_cast<unsigned>(value) & kXattrAttributes : 0;
 }
 
 unsigned attributes_of(const std::string& path, const struct stat& st) {
-    unsigned attributes = S_ISDIR(st.st_mode) ? kDirectoryAttribute : attribute::kArchive;
-    if ((st.st_mode & 0222) == 0) attributes |= attribute::kReadOnly;
+    unsigned attributes = S_ISDIR(st.st_mode)    ? kDirectoryAttribute
+                          : S_ISLNK(st.st_mode) ? attribute::kArchive | kReparsePointAttribute
+                                                : attribute::kArchive;
+    if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) attributes |= attribute::kReadOnly;
     if (is_dot_file(path)) attributes |= attribute::kHidden;
-    return attributes | stored_dos_attributes(path);
+    return attributes | dos_attributes_in(stored_dos_attrib(path));
 }
 
-std::error_code refuse_if_read_only(const std::string& path) {
-    unsigned attributes = 0;
-    if (auto error = get_attributes(path, attributes)) return error;
-    if (attributes & attribute::kReadOnly) return std::make_error_code(std::errc::permission_denied);
+// Only a regular file takes attributes or is read; what else may be at a path says why not.
+std::error_code refuse_unless_regular(const struct stat& st) {
+    if (S_ISREG(st.st_mode)) return {};
+    if (S_ISDIR(st.st_mode)) return error_of(std::errc::is_a_directory);
+    // Linux's own answer to changing a link's mode; a FIFO or a device is no file of ours either.
+    return error_of(std::errc::operation_not_supported);
+}
+
+std::error_code change_mode(const std::string& path, mode_t mode) {
+    if (fchmodat(AT_FDCWD, path.c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) return last_error();
+    return {};
+}
+
+// Writes or removes user.DOSATTRIB so that it holds `stored` (hidden and system only).
+std::error_code store_dos_attributes(const std::string& path, unsigned stored) {
+    if (stored == 0) {
+        if (lremovexattr(path.c_str(), kDosAttribXattr) != 0 && errno != ENODATA && errno != ENOTSUP)
+            return last_error();
+        return {};
+    }
+    char text[16];
+    const int len = std::snprintf(text, sizeof text, "0x%x", stored);
+    if (lsetxattr(path.c_str(), kDosAttribXattr, text, static_cast<std::size_t>(len), 0) != 0) return last_error();
+    return {};
+}
+
+bool needs_store(const std::optional<std::string>& current, unsigned stored) {
+    if (stored == 0) return current.has_value();
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", stored);
+    return current != std::string(text);
+}
+
+std::error_code refuse_if_read_only(const std::string& path, const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return error_of(std::errc::is_a_directory);
+    if (attributes_of(path, st) & attribute::kReadOnly) return error_of(std::errc::permission_denied);
     return {};
 }
 
@@ -92,45 +135,54 @@ std::error_code write_all(int fd, std::string_view content) {
 
 std::string lookup_name(const std::string& path) {
     struct stat st {};
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    if (path.empty() || lstat(path.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) return {};
     if (attributes_of(path, st) & (attribute::kHidden | attribute::kSystem)) return {};
     return base_name(path);
 }
 
 std::error_code get_attributes(const std::string& path, unsigned& attributes) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return last_error();
+    if (lstat(path.c_str(), &st) != 0) return last_error();
     attributes = attributes_of(path, st);
     return {};
 }
 
+// An ordinary user may change user.* attributes only while the file is writable, so they are
+// stored while it is (with owner write added for that moment if need be) and the write bits are
+// taken away last.
 std::error_code set_attributes(const std::string& path, unsigned attributes) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return last_error();
-    mode_t mode = st.st_mode;
+    if (lstat(path.c_str(), &st) != 0) return last_error();
+    if (auto error = refuse_unless_regular(st)) return error;
+
+    const mode_t mode = st.st_mode & 07777;
+    mode_t final_mode = mode;
     if (attributes & attribute::kReadOnly) {
-        if (!S_ISDIR(mode)) mode &= ~0222;
+        final_mode &= ~0222;
     } else {
         // Wine gives write permission back where there is read permission, within the umask.
-        mode |= (0600 | ((mode & 044) >> 1)) & ~process_umask();
+        final_mode |= (0600 | ((mode & 044) >> 1)) & ~process_umask();
     }
-    if (mode != st.st_mode && chmod(path.c_str(), mode & 07777) != 0) return last_error();
-
     const unsigned stored = attributes & kXattrAttributes;
-    if (stored == 0) {
-        if (removexattr(path.c_str(), kDosAttribXattr) != 0 && errno != ENODATA && errno != ENOTSUP)
-            return last_error();
+    if (needs_store(stored_dos_attrib(path), stored)) {
+        const mode_t writable = (final_mode & 0222) ? final_mode : (mode & 0222) ? mode : mode | S_IWUSR;
+        if (writable != mode)
+            if (auto error = change_mode(path, writable)) return error;
+        if (auto error = store_dos_attributes(path, stored)) {
+            if (writable != mode) change_mode(path, mode);
+            return error;
+        }
+        if (final_mode != writable) return change_mode(path, final_mode);
         return {};
     }
-    char text[16];
-    const int len = std::snprintf(text, sizeof text, "0x%x", stored);
-    if (setxattr(path.c_str(), kDosAttribXattr, text, static_cast<std::size_t>(len), 0) != 0)
-        return last_error();
+    if (final_mode != mode) return change_mode(path, final_mode);
     return {};
 }
 
 std::error_code delete_file(const std::string& path) {
-    if (auto error = refuse_if_read_only(path)) return error;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return last_error();
+    if (auto error = refuse_if_read_only(path, st)) return error;
     if (unlink(path.c_str()) != 0) return last_error();
     return {};
 }
@@ -138,13 +190,14 @@ std::error_code delete_file(const std::string& path) {
 std::error_code save_file(const std::string& path, std::string_view content) {
     struct stat st {};
     if (lstat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return std::make_error_code(std::errc::is_a_directory);
-        if (auto error = refuse_if_read_only(path)) return error;
+        if (auto error = refuse_if_read_only(path, st)) return error;
+    } else if (errno != ENOENT) {
+        return last_error();
     }
     const std::string directory = directory_of(path);
     // The temporary name starts with a dot, so Windows programs under Wine never see it.
     std::string temp = directory + "/.vextra-XXXXXX";
-    const int fd = mkstemp(temp.data());
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return last_error();
 
     std::error_code error;
@@ -152,6 +205,7 @@ std::error_code save_file(const std::string& path, std::string_view content) {
     if (!error) error = write_all(fd, content);
     if (!error && fsync(fd) != 0) error = last_error();
     if (close(fd) != 0 && !error) error = last_error();
+    // rename replaces the entry itself: a link there becomes this file, its target is untouched.
     if (!error && rename(temp.c_str(), path.c_str()) != 0) error = last_error();
     if (error) {
         unlink(temp.c_str());
@@ -166,21 +220,29 @@ std::error_code save_file(const std::string& path, std::string_view content) {
     return {};
 }
 
-std::error_code read_file(const std::string& path, std::string& content) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit) {
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return last_error();
-    std::string data;
+    struct stat st {};
     std::error_code error;
+    if (fstat(fd, &st) != 0) error = last_error();
+    if (!error) error = refuse_unless_regular(st);
+    if (!error && static_cast<std::uint64_t>(st.st_size) > limit) error = error_of(std::errc::file_too_large);
+
+    std::string data;
+    if (!error) data.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
+    while (!error) {
+        const std::uint64_t wanted = std::min<std::uint64_t>(sizeof buffer, limit + 1 - data.size());
+        const ssize_t got = read(fd, buffer, static_cast<std::size_t>(wanted));
         if (got == 0) break;
         if (got < 0) {
-            if (errno == EINTR) continue;
-            error = last_error();
-            break;
+            if (errno != EINTR) error = last_error();
+            continue;
         }
         data.append(buffer, static_cast<std::size_t>(got));
+        if (data.size() > limit) error = error_of(std::errc::file_too_large);  // it grew while read
     }
     close(fd);
     if (!error) content = std::move(data);

@@ -7,9 +7,9 @@ namespace vextra::platform {
 
 RichTextBox::RichTextBox() : text_(rtf_plain_text(kInitialRtf).value_or(std::string())) {}
 
-bool RichTextBox::load_rtf(const std::string& path) {
+bool RichTextBox::load_rtf(const std::string& path, std::uint64_t limit) {
     std::string document;
-    if (read_file(path, document)) return false;
+    if (read_file(path, document, limit)) return false;
     auto text = rtf_plain_text(document);
     if (!text) return false;
     text_ = std::move(*text);

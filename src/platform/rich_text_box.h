@@ -2,6 +2,7 @@
 // The rich-text holder that keeps the manifest text: it loads RTF, gives and takes its content as
 // plain text, and saves that text as a plain-text file. It is never shown.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -20,9 +21,10 @@ public:
 
     RichTextBox();
 
-    // Replaces the content with the RTF document at `path`. A file that is missing, unreadable
-    // or not a whole RTF document leaves the content as it was and returns false.
-    bool load_rtf(const std::string& path);
+    // Replaces the content with the RTF document at `path`. A file that is missing, unreadable,
+    // not a regular file, larger than `limit` bytes or not a whole RTF document leaves the content
+    // as it was and returns false.
+    bool load_rtf(const std::string& path, std::uint64_t limit);
 
     const std::string& text() const { return text_; }
     void set_text(std::string text) { text_ = std::move(text); }

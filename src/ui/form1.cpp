@@ -26,39 +26,56 @@ void Form1::load() {
         if (adjustment.control == Control::Picture2) picture2_left_ = bounds.left;
         view_.place_control(adjustment.control, bounds.left, bounds.top);
     }
-    template_loaded_ = manifest::load_template(manif_);
+    template_usable_ = manifest::load_template(manif_) && manifest::manifest_text_error(manif_).empty();
 }
 
+bool Form1::takes_drop(Control target) const { return !box_open_ && control(target).accepts_drops; }
+
 void Form1::label1_drop(const std::optional<std::string>& first_file) {
-    if (!manifest::select_target(selection_, first_file, view_)) return;
+    if (box_open_ || !manifest::select_target(selection_, first_file, *this)) return;
     view_.show_text(Control::Text1, selection_.file_name);
     view_.show_text(Control::Text2, selection_.style_status);
 }
 
 void Form1::label2_click() {
-    manifest::enable(selection_.exelink, selection_.style_status, manif_, template_loaded_, view_);
+    if (!box_open_) manifest::enable(selection_.exelink, selection_.style_status, manif_, template_usable_, *this);
 }
 
-void Form1::label3_click() { manifest::disable(selection_.exelink, selection_.style_status, view_); }
+void Form1::label3_click() {
+    if (!box_open_) manifest::disable(selection_.exelink, selection_.style_status, *this);
+}
+
+int Form1::message_box(const std::string& prompt, int buttons, const std::string& title) {
+    box_open_ = true;
+    const int answer = view_.message_box(prompt, buttons, title);
+    box_open_ = false;
+    return answer;
+}
 
 void Form1::picture1_mouse_down(float x, float y) {
+    if (box_open_) return;
     foc_ = -1;
     posX_ = to_int16(x);
     posY_ = to_int16(y);
 }
 
 void Form1::picture1_mouse_move(float x, float y) {
-    if (foc_ != -1) return;
+    if (box_open_ || foc_ != -1) return;
     const float left = view_.window_left() + x - static_cast<float>(posX_);
     const float top = view_.window_top() + y - static_cast<float>(posY_);
     view_.move_window(left, top);
 }
 
-void Form1::picture1_mouse_up() { foc_ = 0; }
+void Form1::picture1_mouse_up() {
+    if (!box_open_) foc_ = 0;
+}
 
-void Form1::label4_click() { view_.end_program(); }
+void Form1::label4_click() {
+    if (!box_open_) view_.end_program();
+}
 
 void Form1::label6_click() {
+    if (box_open_) return;
     if (!picture2_visible_ && !timer1_enabled_) {
         set_timer(Control::Timer1, timer1_enabled_, true);
         picture2_visible_ = true;
@@ -69,17 +86,18 @@ void Form1::label6_click() {
 }
 
 void Form1::picture2_click() {
-    if (!timer1_enabled_) set_timer(Control::Timer2, timer2_enabled_, true);
+    if (!box_open_ && !timer1_enabled_) set_timer(Control::Timer2, timer2_enabled_, true);
 }
 
 void Form1::timer1_tick() {
-    if (!timer1_enabled_) return;  // a tick already queued when the timer stopped
+    // A tick already queued when the timer stopped does nothing; one during a box waits for the next.
+    if (box_open_ || !timer1_enabled_) return;
     place_panel(picture2_left_ - kSlideStep);
     if (picture2_left_ < 0) set_timer(Control::Timer1, timer1_enabled_, false);
 }
 
 void Form1::timer2_tick() {
-    if (!timer2_enabled_) return;
+    if (box_open_ || !timer2_enabled_) return;
     place_panel(picture2_left_ + kSlideStep);
     if (picture2_left_ > kParkedPanelLeft) {
         set_timer(Control::Timer2, timer2_enabled_, false);

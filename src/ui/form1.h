@@ -1,6 +1,8 @@
 #pragma once
 // The main window's state and its event handlers, free of any toolkit: a back-end turns events
-// into these calls (positions in twips) and draws what the FormView is told.
+// into these calls (positions in twips) and draws what the FormView is told. Handlers run one at
+// a time: while a message box that one of them opened is open, every other call is ignored, as a
+// back-end's event loop may go on delivering events (a drop, a tick) meanwhile.
 
 #include <cstdint>
 #include <optional>
@@ -12,7 +14,7 @@
 
 namespace vextra::ui {
 
-class Form1 {
+class Form1 : private platform::Dialogs {
 public:
     static constexpr int kSlideStep = 250;  // twips per timer tick, both ways
 
@@ -22,6 +24,9 @@ public:
     // template into `manif`.
     void load();
 
+    // Whether a drop over `target` is taken now: only the drop label takes drops, and not while a
+    // message box is open. A back-end refuses every other drop.
+    bool takes_drop(Control target) const;
     // A drop on Label1; `first_file` is the full path of its first file, or nullopt when the drop
     // carried no file list.
     void label1_drop(const std::optional<std::string>& first_file);
@@ -54,14 +59,20 @@ public:
     bool timer1_enabled() const { return timer1_enabled_; }
     bool timer2_enabled() const { return timer2_enabled_; }
 
+    // Whether a message box opened by a handler is open.
+    bool box_open() const { return box_open_; }
+
 private:
+    // Every box a handler opens goes through here.
+    int message_box(const std::string& prompt, int buttons, const std::string& title) override;
     void set_timer(Control timer, bool& flag, bool enabled);
     void place_panel(int left);
 
     FormView& view_;
     manifest::Selection selection_;
     platform::RichTextBox manif_;
-    bool template_loaded_ = false;
+    bool template_usable_ = false;  // loaded, and a manifest can be made of it
+    bool box_open_ = false;
 
     std::int16_t foc_ = 0;  // -1 while the title strip drags the window
     std::int16_t posX_ = 0;
