@@ -53,10 +53,11 @@ private:
     }
     QString text_of(Control box) { return static_cast<QLineEdit*>(window_->widget(box))->text(); }
 
-    // Answers the next message box with `button` (by its text) once it is open, recording it.
-    void answer_next_box(const QString& button, SeenBox& seen) {
+    // Answers the next message box with `button` (by its text) once it is open, recording it;
+    // `while_open` runs first, with the box open.
+    void answer_next_box(const QString& button, SeenBox& seen, std::function<void()> while_open = {}) {
         auto* poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [poll, button, &seen] {
+        connect(poll, &QTimer::timeout, this, [poll, button, &seen, while_open] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             poll->deleteLater();
@@ -67,13 +68,16 @@ private:
             seen.buttons.clear();
             for (QAbstractButton* b : box->buttons()) seen.buttons << b->text().remove('&');
             if (box->defaultButton()) seen.default_button = box->defaultButton()->text().remove('&');
+            if (while_open) while_open();
             for (QAbstractButton* b : box->buttons())
                 if (b->text().remove('&') == button) b->click();
         });
         poll->start(5);
     }
 
-    void drop(const QList<QUrl>& urls, const QString& text = {}) {
+    // Drags `urls` and `text` onto the drop label and drops them there; whether the label took
+    // the drag and the drop.
+    bool offer_drop(const QList<QUrl>& urls, const QString& text = {}) {
         QMimeData data;
         if (!urls.isEmpty()) data.setUrls(urls);
         if (!text.isEmpty()) data.setText(text);
@@ -81,12 +85,18 @@ private:
         const QPointF point(target->width() / 2.0, target->height() / 2.0);
         QDragEnterEvent enter(point.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
-        QVERIFY(enter.isAccepted());
         QDropEvent event(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &event);
-        QVERIFY(event.isAccepted());
         // The handler runs once the drop has finished, from the event loop.
         QTest::qWait(50);
+        return enter.isAccepted() && event.isAccepted();
+    }
+
+    void drop(const QList<QUrl>& urls, const QString& text = {}) { QVERIFY(offer_drop(urls, text)); }
+
+    // A file URL that carries the path's bytes exactly, whatever they are.
+    static QUrl file_url(const std::string& path) {
+        return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
     }
 
     void slide_panel() {
@@ -255,6 +265,36 @@ private slots:
         unsigned attributes = 0;
         QVERIFY(!vextra::platform::get_attributes(exe + ".manifest", attributes));
         QCOMPARE(attributes, 0x27u);
+    }
+
+    void a_name_that_is_not_utf8_keeps_its_bytes() {
+        const std::string exe = write("old\xFF\xFE.exe");
+        drop({file_url(exe)});
+        QCOMPARE(window_->form().exelink(), exe);
+        QCOMPARE(text_of(Control::Text1), QString::fromUtf8("old\uFFFD\uFFFD.exe"));
+        SeenBox seen;
+        answer_next_box("Yes", seen);
+        QTest::mouseClick(window_->widget(Control::Label2), Qt::LeftButton);
+        QVERIFY(vextra::platform::path_exists(exe + ".manifest"));
+        int entries = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_)) ++entries;
+        QCOMPARE(entries, 2);  // the program and its manifest, no stray file under another name
+    }
+
+    void a_drop_while_a_question_is_open_is_refused() {
+        const std::string first = write("a.exe");
+        const std::string second = write("b.exe");
+        drop({file_url(first)});
+        SeenBox seen;
+        bool second_taken = true;
+        answer_next_box("Yes", seen, [&] { second_taken = offer_drop({file_url(second)}); });
+        QTest::mouseClick(window_->widget(Control::Label2), Qt::LeftButton);
+        QVERIFY(!second_taken);
+        QCOMPARE(seen.text, QString("Do you want to Enable visual style for a.exe"));
+        QVERIFY(vextra::platform::path_exists(first + ".manifest"));
+        QVERIFY(!vextra::platform::path_exists(second + ".manifest"));
+        QCOMPARE(window_->form().exelink(), first);
+        QCOMPARE(text_of(Control::Text1), QString("a.exe"));
     }
 
     void escape_answers_no() {

@@ -2,7 +2,6 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,11 +11,13 @@
 namespace vextra::ui::qt {
 namespace {
 
-// The first local file of a drop, as the bytes the file system knows it by.
+// The first local file of a drop, as the bytes the file system knows it by. They are taken from
+// the URL's percent-encoding: a name need not be UTF-8, and turning it into text would replace
+// what is not with U+FFFD and so name another file.
 std::optional<std::string> first_local_file(const QMimeData* data) {
     if (!data || !data->hasUrls()) return std::nullopt;
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) return QFile::encodeName(url.toLocalFile()).toStdString();
+        if (url.isLocalFile()) return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
     return std::nullopt;
 }
 
@@ -54,7 +55,8 @@ WindowlessControl::WindowlessControl(QWidget* parent, std::function<void()> clic
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-void WindowlessControl::accept_drops(DropHandler handler) {
+void WindowlessControl::accept_drops(DropTest takes, DropHandler handler) {
+    takes_ = std::move(takes);
     dropped_ = std::move(handler);
     setAcceptDrops(true);
 }
@@ -75,11 +77,21 @@ void WindowlessControl::mouseMoveEvent(QMouseEvent* event) { event->accept(); }
 // The second press of a double click makes no second click, as on Windows.
 void WindowlessControl::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
-void WindowlessControl::dragEnterEvent(QDragEnterEvent* event) { event->acceptProposedAction(); }
+void WindowlessControl::dragEnterEvent(QDragEnterEvent* event) {
+    if (takes_()) event->acceptProposedAction();
+    else event->ignore();
+}
 
-void WindowlessControl::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+void WindowlessControl::dragMoveEvent(QDragMoveEvent* event) {
+    if (takes_()) event->acceptProposedAction();
+    else event->ignore();
+}
 
 void WindowlessControl::dropEvent(QDropEvent* event) {
+    if (!takes_()) {
+        event->ignore();
+        return;
+    }
     event->acceptProposedAction();
     QTimer::singleShot(0, this, [this, file = first_local_file(event->mimeData())] { dropped_(file); });
 }

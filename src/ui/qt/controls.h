@@ -41,13 +41,14 @@ private:
 // A label or image. Its whole rectangle takes the mouse, so nothing beneath it sees a press on it.
 class WindowlessControl final : public QLabel {
 public:
+    using DropTest = std::function<bool()>;
     using DropHandler = std::function<void(const std::optional<std::string>& first_file)>;
 
     WindowlessControl(QWidget* parent, std::function<void()> clicked);
 
-    // Takes any drop; the handler runs after the drop has finished, so a message box it opens does
-    // not keep the drag source waiting.
-    void accept_drops(DropHandler handler);
+    // Takes any drop while `takes` says so; the handler runs after the drop has finished, so a
+    // message box it opens does not keep the drag source waiting.
+    void accept_drops(DropTest takes, DropHandler handler);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -60,6 +61,7 @@ protected:
 
 private:
     std::function<void()> clicked_;
+    DropTest takes_;
     DropHandler dropped_;
     bool pressed_inside_ = false;
 };

@@ -152,7 +152,8 @@ QWidget* QtForm::create(QWidget* parent, const ControlSpec& row) {
                 label->setPalette(palette);
             }
             if (row.accepts_drops)
-                label->accept_drops([this](const std::optional<std::string>& file) { form_.label1_drop(file); });
+                label->accept_drops([this, id = row.id] { return form_.takes_drop(id); },
+                                    [this](const std::optional<std::string>& file) { form_.label1_drop(file); });
             widget = label;
             break;
         }
