@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <ostream>
 
 #include "temp_dir.h"
 
@@ -203,6 +206,185 @@ TEST(ReadFile, ReadsBytesExactlyAndReportsMissingFiles) {
     content = "unchanged";
     EXPECT_EQ(read_file(dir.file("missing"), content), std::errc::no_such_file_or_directory);
     EXPECT_EQ(content, "unchanged");
+}
+
+// What a test can see of a file reached through a link: nothing of it may change.
+struct Snapshot {
+    bool exists = false;
+    std::string content;
+    mode_t mode = 0;
+    std::optional<std::string> xattr;
+
+    static Snapshot of(const std::string& path) {
+        Snapshot snapshot;
+        struct stat st {};
+        if (stat(path.c_str(), &st) != 0) return snapshot;
+        snapshot.exists = true;
+        snapshot.mode = st.st_mode & 07777;
+        if (S_ISREG(st.st_mode)) snapshot.content = read_whole_file(path);
+        snapshot.xattr = dos_attrib(path);
+        return snapshot;
+    }
+    bool operator==(const Snapshot& o) const {
+        return exists == o.exists && content == o.content && mode == o.mode && xattr == o.xattr;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Snapshot& s) {
+    return out << "{exists " << s.exists << ", mode " << std::oct << s.mode << std::dec << ", content '" << s.content
+               << "', xattr " << s.xattr.value_or("(none)") << "}";
+}
+
+bool is_link(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// A link at the manifest path is an entry of its own: it is found, never followed, and replaced or
+// removed itself; whatever it points to stays exactly as it was.
+TEST(Links, AreNeverFollowed) {
+    struct Case {
+        const char* name;
+        std::function<std::string(TempDir&)> make_target;  // what the link points to
+    };
+    const Case cases[] = {
+        {"a file of the user's", [](TempDir& d) { return d.write("notes.txt", "mine"); }},
+        {"a read-only file",
+         [](TempDir& d) {
+             const std::string path = d.write("ro.txt", "kept");
+             chmod(path.c_str(), 0444);
+             return path;
+         }},
+        {"a hidden file",
+         [](TempDir& d) {
+             const std::string path = d.write("hidden.txt", "kept");
+             setxattr(path.c_str(), "user.DOSATTRIB", "0x2", 3, 0);
+             return path;
+         }},
+        {"nothing (dangling)", [](TempDir& d) { return d.file("missing.txt"); }},
+        {"a directory",
+         [](TempDir& d) {
+             std::filesystem::create_directory(d.file("folder"));
+             return d.file("folder");
+         }},
+        {"the executable itself", [](TempDir& d) { return d.write("app.exe", "MZ"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string target = c.make_target(dir);
+        const std::string link = dir.file("app.exe.manifest");
+        ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+        const Snapshot before = Snapshot::of(target);
+
+        EXPECT_EQ(lookup_name(link), "app.exe.manifest");
+        EXPECT_TRUE(path_exists(link));
+        unsigned attributes = 0;
+        ASSERT_FALSE(get_attributes(link, attributes));
+        EXPECT_EQ(attributes & attribute::kReadOnly, 0u);
+        for (unsigned value : {0u, 7u, 1u})
+            EXPECT_EQ(set_attributes(link, value), std::errc::operation_not_supported) << value;
+        std::string content = "unchanged";
+        EXPECT_TRUE(read_file(link, content));
+        EXPECT_EQ(content, "unchanged");
+        EXPECT_EQ(Snapshot::of(target), before);
+        EXPECT_TRUE(is_link(link));
+
+        ASSERT_FALSE(save_file(link, "manifest"));
+        EXPECT_FALSE(is_link(link));
+        EXPECT_EQ(read_whole_file(link), "manifest");
+        EXPECT_EQ(Snapshot::of(target), before);
+
+        ASSERT_EQ(unlink(link.c_str()), 0);
+        ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+        EXPECT_FALSE(delete_file(link));
+        EXPECT_FALSE(path_exists(link));
+        EXPECT_EQ(Snapshot::of(target), before);
+    }
+}
+
+// Nothing at a path may make a call wait, and only regular files take attributes or are read.
+TEST(SpecialFiles, AreRefusedWithoutBlocking) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_directory(dir.file("folder"));
+    const std::string zero_link = dir.file("zero");
+    ASSERT_EQ(symlink("/dev/zero", zero_link.c_str()), 0);
+    struct Case {
+        const char* name;
+        std::string path;
+        std::errc read_error;
+        std::errc attribute_error;
+    };
+    const Case cases[] = {
+        {"FIFO", fifo, std::errc::operation_not_supported, std::errc::operation_not_supported},
+        {"directory", dir.file("folder"), std::errc::is_a_directory, std::errc::is_a_directory},
+        {"link to a device", zero_link, std::errc::too_many_symbolic_link_levels, std::errc::operation_not_supported},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct stat before {};
+        ASSERT_EQ(lstat(c.path.c_str(), &before), 0);
+        std::string content = "unchanged";
+        EXPECT_EQ(read_file(c.path, content), c.read_error);
+        EXPECT_EQ(content, "unchanged");
+        EXPECT_EQ(set_attributes(c.path, 7), c.attribute_error);
+        EXPECT_EQ(set_attributes(c.path, 0), c.attribute_error);
+        struct stat after {};
+        ASSERT_EQ(lstat(c.path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(dos_attrib(c.path), std::nullopt);
+    }
+    EXPECT_EQ(delete_file(dir.file("folder")), std::errc::is_a_directory);
+    EXPECT_EQ(save_file(dir.file("folder"), "x"), std::errc::is_a_directory);
+    std::string content;
+    EXPECT_EQ(read_file("/dev/zero", content), std::errc::operation_not_supported);  // a device that never ends
+}
+
+TEST(ReadFile, RefusesFilesOverTheLimitWithoutReadingThemWhole) {
+    TempDir dir;
+    const std::string path = dir.write("big", std::string(4096, 'x'));
+    std::string content = "unchanged";
+    EXPECT_FALSE(read_file(path, content, 4096));
+    EXPECT_EQ(content.size(), 4096u);
+    content = "unchanged";
+    EXPECT_EQ(read_file(path, content, 4095), std::errc::file_too_large);
+    EXPECT_EQ(content, "unchanged");
+}
+
+// An ordinary user may set user.* attributes only on a file they may write, so the order of the
+// steps decides whether hidden and system are stored at all. Root passes either way; the
+// unprivileged run of this suite is the one that shows it.
+TEST(FileAttributes, EveryTransitionWorksForTheFilesOwner) {
+    const unsigned values[] = {0, 1, 2, 4, 6, 7};
+    TempDir dir;
+    for (unsigned from : values) {
+        for (unsigned to : values) {
+            SCOPED_TRACE("from " + std::to_string(from) + " to " + std::to_string(to));
+            const std::string path = dir.write("f" + std::to_string(from) + std::to_string(to), "x");
+            ASSERT_FALSE(set_attributes(path, from));
+            ASSERT_FALSE(set_attributes(path, to));
+            EXPECT_EQ(attributes_of(path), 0x20 | to);
+        }
+    }
+}
+
+TEST(FileAttributes, AFailedStepIsReportedAndChangesNothing) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may change any file; the unprivileged run of this suite checks this";
+    // A file owned by someone else, writable only by its owner: neither its mode nor its extended
+    // attributes can be changed by us.
+    const std::string path = "/etc/passwd";
+    struct stat before {};
+    ASSERT_EQ(lstat(path.c_str(), &before), 0);
+    ASSERT_NE(before.st_uid, geteuid());
+    ASSERT_EQ(before.st_mode & 0222, 0200u);
+    EXPECT_EQ(set_attributes(path, 7), std::errc::permission_denied);      // the hidden and system step
+    EXPECT_EQ(set_attributes(path, 1), std::errc::operation_not_permitted);  // the read-only step
+    struct stat after {};
+    ASSERT_EQ(lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(dos_attrib(path), std::nullopt);
 }
 
 TEST(ErrorText, IsTheSystemsOwnWords) {

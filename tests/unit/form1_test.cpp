@@ -3,56 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
+#include "form1_fixture.h"
 #include "manifest/commands.h"
-#include "platform/files.h"
-#include "recording_view.h"
 #include "system_errors.h"
-#include "temp_dir.h"
-#include "template_encoder.h"
 
 namespace vextra::ui {
 namespace {
 
 using platform::answer::kNo;
 using platform::answer::kYes;
+using test::attributes;
+using test::Form1Test;
+using test::kManifestText;
+using test::kTitle;
 using test::MessageBoxCall;
 using test::read_whole_file;
-
-constexpr const char* kManifestSource = "<?xml version=\"1.0\"?>\n<assembly manifestVersion=\"1.0\"/>\n";
-constexpr const char* kManifestText = "<?xml version=\"1.0\"?>\r\n<assembly manifestVersion=\"1.0\"/>\r\n";
-constexpr const char* kTitle = "Korvane Vextra";
-
-unsigned attributes(const std::string& path) {
-    unsigned value = 0;
-    return platform::get_attributes(path, value) ? 0 : value;
-}
-
-class Form1Test : public ::testing::Test {
-protected:
-    // Starts the window with `style.dll` in its working directory, or without one.
-    void start(bool with_template = true) {
-        if (with_template) work_.write("style.dll", tools::encode_template(kManifestSource).rtf);
-        test::WorkingDirectory cwd(work_.path());
-        form_ = std::make_unique<Form1>(view_);
-        form_->load();
-    }
-
-    std::string app(const std::string& name = "app.exe") { return apps_.write(name, "MZ"); }
-    std::string manifest(const std::string& name = "app.exe") { return apps_.file(name + ".manifest"); }
-
-    // Drops `path` and checks the drop was taken as a target with the given status.
-    void drop_target(const std::string& path, const std::string& status) {
-        form_->label1_drop(path);
-        ASSERT_EQ(form_->exelink(), path);
-        ASSERT_EQ(form_->text2(), status);
-    }
-
-    test::TempDir apps_, work_;
-    test::RecordingView view_;
-    std::unique_ptr<Form1> form_;
-};
 
 TEST_F(Form1Test, StartsWithNoTargetAndTheManifestTextLoaded) {
     start();
@@ -191,6 +156,75 @@ TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) {
     EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
                                {"Cannot enable visual style: the template style.dll could not be loaded.", 48, kTitle}}));
     EXPECT_FALSE(platform::path_exists(manifest()));
+}
+
+// Such a manifest would stop the program from starting: a template that decodes to no XML document
+// counts as one that did not load.
+TEST_F(Form1Test, EnableWritesNothingWithATemplateThatIsNoManifest) {
+    struct Case {
+        const char* name;
+        std::string rtf;
+    };
+    const Case cases[] = {
+        {"no text", "{\\rtf1\\ansi }"},
+        {"only the XML declaration", "{\\rtf1\\ansi <?xml version=\"1.0\" encoding=\"UTF-8\"?>\\par }"},
+        {"not XML", "{\\rtf1\\ansi Dear reader,\\par }"},
+        {"an element never closed", "{\\rtf1\\ansi <assembly>\\par }"},
+        {"larger than 16 MiB", "{\\rtf1\\ansi <a/>" + std::string(16u << 20, ' ') + "}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view_.boxes.clear();
+        work_.write("style.dll", c.rtf);
+        start_here();
+        drop_target(app(), "No");
+        form_->label2_click();
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
+                                   {"Cannot enable visual style: the template style.dll could not be loaded.", 48, kTitle}}));
+        EXPECT_FALSE(platform::path_exists(manifest()));
+    }
+}
+
+// While a box is open, nothing else of the window runs: not a drop, a click or a tick that the
+// back-end's event loop delivers meanwhile. Enable writes the manifest of the program it asked about.
+TEST_F(Form1Test, HandlersRunOneAtATime) {
+    start();
+    const std::string first = app("a.exe");
+    const std::string second = app("b.exe");
+    drop_target(first, "No");
+    form_->label6_click();  // the About panel starts sliding in
+    EXPECT_TRUE(form_->takes_drop(Control::Label1));
+    bool took_drop_while_open = true;
+    view_.while_open = [&](const MessageBoxCall&) {
+        took_drop_while_open = form_->takes_drop(Control::Label1);
+        form_->label1_drop(second);
+        form_->label1_drop(app("notes.txt"));  // would open a box of its own
+        form_->label2_click();
+        form_->label3_click();
+        form_->picture1_mouse_down(10, 10);
+        form_->timer1_tick();
+        form_->label6_click();
+    };
+    const int left = form_->picture2_left();
+    view_.answers = {kYes};
+    form_->label2_click();
+    view_.while_open = nullptr;
+
+    EXPECT_FALSE(took_drop_while_open);
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for a.exe", 52, kTitle}}));
+    EXPECT_EQ(read_whole_file(manifest("a.exe")), kManifestText);
+    EXPECT_FALSE(platform::path_exists(manifest("b.exe")));
+    EXPECT_EQ(form_->exelink(), first);
+    EXPECT_EQ(form_->text1(), "a.exe");
+    EXPECT_EQ(form_->foc(), 0);
+    EXPECT_EQ(form_->picture2_left(), left);
+    EXPECT_TRUE(form_->timer1_enabled());
+
+    // Once the box is closed, the window takes drops and ticks again.
+    EXPECT_TRUE(form_->takes_drop(Control::Label1));
+    EXPECT_FALSE(form_->takes_drop(Control::Label2));
+    form_->timer1_tick();
+    EXPECT_EQ(form_->picture2_left(), left - Form1::kSlideStep);
 }
 
 TEST_F(Form1Test, EnableReportsAManifestItCouldNotWrite) {

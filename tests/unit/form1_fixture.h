@@ -1,0 +1,57 @@
+#pragma once
+// The window's logic on real files: a Form1 over a recording view, started in a folder of its own
+// with or without a template, and a folder of programs to drop on it.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "recording_view.h"
+#include "temp_dir.h"
+#include "template_encoder.h"
+#include "ui/form1.h"
+
+namespace vextra::test {
+
+inline constexpr const char* kManifestSource = "<?xml version=\"1.0\"?>\n<assembly manifestVersion=\"1.0\"/>\n";
+inline constexpr const char* kManifestText = "<?xml version=\"1.0\"?>\r\n<assembly manifestVersion=\"1.0\"/>\r\n";
+inline constexpr const char* kTitle = "Korvane Vextra";
+
+inline unsigned attributes(const std::string& path) {
+    unsigned value = 0;
+    return platform::get_attributes(path, value) ? 0 : value;
+}
+
+class Form1Test : public ::testing::Test {
+protected:
+    // Starts the window with `style.dll` in its working directory, or without one.
+    void start(bool with_template = true) {
+        if (with_template) work_.write("style.dll", tools::encode_template(kManifestSource).rtf);
+        start_here();
+    }
+
+    // Starts the window with whatever its working directory holds.
+    void start_here() {
+        WorkingDirectory cwd(work_.path());
+        form_ = std::make_unique<ui::Form1>(view_);
+        form_->load();
+    }
+
+    std::string app(const std::string& name = "app.exe") { return apps_.write(name, "MZ"); }
+    std::string manifest(const std::string& name = "app.exe") { return apps_.file(name + ".manifest"); }
+
+    // Drops `path` and checks the drop was taken as a target with the given status.
+    void drop_target(const std::string& path, const std::string& status) {
+        form_->label1_drop(path);
+        ASSERT_EQ(form_->exelink(), path);
+        ASSERT_EQ(form_->text2(), status);
+    }
+
+    TempDir apps_, work_;
+    RecordingView view_;
+    std::unique_ptr<ui::Form1> form_;
+};
+
+}  // namespace vextra::test
