@@ -21,8 +21,11 @@ ARGS = None
 class Vextra(ProgramRun):
     """The Linux program, started in its own folder."""
 
-    def __init__(self, test):
+    def __init__(self, test, prepare=None):
+        """`prepare`, given the program's folder, changes it before the start."""
         super().__init__(test, ARGS.vextra, "vextra-e2e-")
+        if prepare:
+            prepare(self.dir)
         self.process = subprocess.Popen([ARGS.vextra], cwd=self.dir)
         test.addCleanup(self.close)
         self.window = wait_for(lambda: self.titled_windows(), what="the main window")[0]
@@ -39,17 +42,34 @@ class Vextra(ProgramRun):
         out = xdotool("search", "--onlyvisible", "--pid", self.process.pid, "--name", "^%s$" % TITLE, check=False)
         return out.split() if out else []
 
-    def drop_files(self, *paths, at=DROP_BOX):
+    def drop_files(self, *paths, at=DROP_BOX, refused=False):
+        """Drops `paths`; they must be taken, or with `refused` be turned down by the window."""
         result = subprocess.run([ARGS.xdnd_drop, self.window, str(at[0]), str(at[1]), *paths], capture_output=True,
                                 text=True, timeout=30)
-        if result.returncode != 0:
-            raise AssertionError("drop failed (%d): %s %s" % (result.returncode, result.stdout, result.stderr))
+        if result.returncode != (2 if refused else 0):
+            raise AssertionError("drop %s (%d): %s %s" % ("taken" if refused else "failed", result.returncode,
+                                                          result.stdout, result.stderr))
 
     def drop_text(self, text, at=DROP_BOX):
         result = subprocess.run([ARGS.xdnd_drop, "--text", text, self.window, str(at[0]), str(at[1])],
                                 capture_output=True, text=True, timeout=30)
         if result.returncode != 0:
             raise AssertionError("text drop failed (%d): %s" % (result.returncode, result.stderr))
+
+
+class QtWindowWithoutATemplate(unittest.TestCase):
+    """What stands at "style.dll" is never waited for: the window opens, and Enable says that it
+    has no template instead of asking."""
+
+    def test_a_fifo_as_the_template(self):
+        v = Vextra(self, prepare=lambda folder: (os.remove(os.path.join(folder, "style.dll")),
+                                                 os.mkfifo(os.path.join(folder, "style.dll"))))
+        exe = v.app("old.exe")
+        v.drop_files(exe)
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")  # OK on the warning; on a question this would be Yes
+        self.assertTrue(v.no_box_within(0.5))
+        self.assertFalse(os.path.exists(exe + ".manifest"))
 
 
 class QtWindowEndToEnd(unittest.TestCase):
@@ -95,6 +115,18 @@ class QtWindowEndToEnd(unittest.TestCase):
         v.answer(v.message_box(), "Escape")
         self.assertEqual(dos_attrib(exe + ".manifest"), b"0x6")
         self.assertEqual(os.stat(exe + ".manifest").st_mode & 0o222, 0)
+
+    def test_a_drop_while_a_question_is_open_is_turned_down(self):
+        v = self.vextra
+        first, second = v.app("a.exe"), v.app("b.exe")
+        v.drop_files(first)
+        v.click(ENABLE)
+        box = v.message_box()
+        v.drop_files(second, refused=True)
+        v.answer(box, "y")
+        self.assertTrue(os.path.exists(first + ".manifest"))
+        self.assertFalse(os.path.exists(second + ".manifest"))
+        self.assertTrue(v.no_box_within(0.5))
 
     def test_refused_drop_warns_without_holding_the_drag_source(self):
         v = self.vextra
