@@ -6,7 +6,23 @@
 
 #include "ui/win32/form_view_win32.h"
 
+namespace {
+
+// The program is portable and is often started from a download folder, where a planted DLL could
+// wait under the name of one the system loads on demand. From here on DLLs are looked up in the
+// system folder only. Windows before 8 without its loader update lacks the call; there the
+// working directory at least is left out of the search.
+void load_dlls_from_the_system_folder_only() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (!set_default || !set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
+    load_dlls_from_the_system_folder_only();
     // OLE for the drop target; the common controls for the tooltips.
     if (FAILED(OleInitialize(nullptr))) return 1;
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};

@@ -1,6 +1,8 @@
 #include "manifest/commands.h"
 
+#include "manifest/own_manifest.h"
 #include "manifest/target.h"
+#include "platform/executable.h"
 #include "platform/files.h"
 #include "product.h"
 
@@ -19,6 +21,16 @@ void report_failure(platform::Dialogs& dialogs, std::string_view what, const std
         platform::buttons::kOkWarning);
 }
 
+// After a change on disk: the program's new time makes Windows read its manifest afresh.
+void renew_program_time(platform::Dialogs& dialogs, const std::string& exelink) {
+    if (const std::error_code error = platform::touch(exelink)) {
+        ask(dialogs,
+            std::string(kCacheBefore) + platform::lookup_name(exelink) + std::string(kCacheAfter) +
+                platform::error_text(error),
+            platform::buttons::kOkWarning);
+    }
+}
+
 }  // namespace
 
 void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,
@@ -28,8 +40,17 @@ void enable(std::string exelink, std::string_view style_status, const platform::
         ask(dialogs, kTemplateMissing, platform::buttons::kOkWarning);
         return;
     }
-    const std::string prompt = std::string(kEnablePrompt) + platform::lookup_name(exelink);
-    if (ask(dialogs, prompt, platform::buttons::kYesNoWarning) != platform::answer::kYes) return;
+    const std::string name = platform::lookup_name(exelink);
+    if (const auto own = platform::embedded_manifest(exelink)) {
+        ask(dialogs,
+            asks_for_visual_styles(*own)
+                ? name + std::string(kAlreadyStyled)
+                : name + std::string(kOwnManifestBefore) + name + std::string(kOwnManifestAfter),
+            platform::buttons::kOkWarning);
+        return;
+    }
+    if (ask(dialogs, std::string(kEnablePrompt) + name, platform::buttons::kYesNoWarning) != platform::answer::kYes)
+        return;
 
     const std::string manifest = manifest_path(exelink);
     const std::error_code save_error = manif.save_text(manifest);
@@ -41,6 +62,8 @@ void enable(std::string exelink, std::string_view style_status, const platform::
     const std::error_code read_error = platform::read_file(manifest, written, manif.text().size());
     if (read_error || written != manif.text())
         report_failure(dialogs, kEnableFailed, exelink, save_error ? save_error : read_error);
+    else
+        renew_program_time(dialogs, exelink);
 }
 
 void disable(std::string exelink, std::string_view style_status, platform::Dialogs& dialogs) {
@@ -54,7 +77,10 @@ void disable(std::string exelink, std::string_view style_status, platform::Dialo
         return;
     }
     const std::error_code delete_error = platform::delete_file(manifest);
-    if (platform::path_exists(manifest)) report_failure(dialogs, kDisableFailed, exelink, delete_error);
+    if (platform::path_exists(manifest))
+        report_failure(dialogs, kDisableFailed, exelink, delete_error);
+    else
+        renew_program_time(dialogs, exelink);
 }
 
 }  // namespace vextra::manifest

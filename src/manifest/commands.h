@@ -17,9 +17,17 @@ inline constexpr std::string_view kTemplateMissing =
     "Cannot enable visual style: the template style.dll could not be loaded.";
 inline constexpr std::string_view kEnableFailed = "Could not enable visual style for ";
 inline constexpr std::string_view kDisableFailed = "Could not disable visual style for ";
+inline constexpr std::string_view kCacheBefore = "The manifest of ";
+inline constexpr std::string_view kCacheAfter =
+    " was changed, but Windows may go on using the previous setting until the computer restarts: ";
 
+// Windows keeps what it found of a program's manifest by the program's path and last-write time,
+// so after a change the program's time is set to now (a failure there is reported, the manifest
+// work stands).
+//
 // With the status "No": asks, and on Yes saves the manifest text and marks the manifest
-// read-only, hidden and system. Without a usable template (one that loaded and decoded to a
+// read-only, hidden and system. A program that carries its own manifest is not asked about: the
+// file would change nothing, and a box says so. Without a usable template (one that loaded and decoded to a
 // well-formed XML document) nothing is written: a manifest holding only the XML declaration, or
 // anything else that is no XML document, would stop the program from starting.
 void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,

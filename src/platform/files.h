@@ -50,6 +50,10 @@ std::error_code save_file(const std::string& path, std::string_view content);
 inline constexpr std::uint64_t kNoReadLimit = UINT64_MAX - 1;
 std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit = kNoReadLimit);
 
+// Sets the last-write time of the entry at `path` to now, changing nothing else (a read-only file's
+// time too, where the system lets its owner).
+std::error_code touch(const std::string& path);
+
 // Whether anything at all is at `path` (a dangling link too), whatever its attributes.
 bool path_exists(const std::string& path);
 

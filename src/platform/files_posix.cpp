@@ -249,6 +249,12 @@ std::error_code read_file(const std::string& path, std::string& content, std::ui
     return error;
 }
 
+std::error_code touch(const std::string& path) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return last_error();
+    return {};
+}
+
 bool path_exists(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;

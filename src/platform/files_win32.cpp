@@ -1,6 +1,12 @@
 // File services on Windows, on the wide API only: paths arrive as UTF-8 and are turned into
 // absolute \\?\ paths, so any name Windows allows works, whatever the ANSI code page, and paths
 // longer than MAX_PATH work too.
+//
+// Each call opens the entry at the path itself (FILE_FLAG_OPEN_REPARSE_POINT), looks at what the
+// handle is, and acts through that handle, so what was checked is what is changed. Windows opens a
+// symbolic link itself; Wine opens what a Unix symbolic link leads to and shows no sign of the link
+// but the handle's final path, which is the target's: a handle whose final path is not the entry's
+// own is treated as a link too.
 #include "platform/files.h"
 
 #ifndef NOMINMAX
@@ -14,6 +20,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace vextra::platform {
 namespace {
@@ -84,15 +92,15 @@ std::wstring folder_of(const std::wstring& path) {
 
 // Creates a hidden temporary file in `folder`, so that no other program lists it while it is
 // being written.
-HANDLE create_temporary(const std::wstring& folder, std::wstring& temp) {
+HANDLE create_temporary(const std::wstring& folder, std::wstring& temp, DWORD access) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t name[64];
         std::swprintf(name, 64, L".vextra-%08lx%08lx%04x.tmp", GetCurrentProcessId(), GetTickCount(),
                       ++counter & 0xFFFF);
         temp = folder + name;
-        const HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_HIDDEN, nullptr);
+        const HANDLE file =
+            CreateFileW(temp.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
     }
     SetLastError(ERROR_FILE_EXISTS);
@@ -109,96 +117,336 @@ std::error_code write_all(HANDLE file, std::string_view content) {
     return {};
 }
 
-bool has_wildcards(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+bool has_wildcards(std::wstring_view path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) path.remove_prefix(4);
+    return path.find_first_of(L"*?") != std::wstring_view::npos;
+}
+
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() { reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle& operator=(Handle&& other) noexcept {
+        std::swap(handle_, other.handle_);
+        return *this;
+    }
+
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void reset() {
+        if (valid()) CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+HANDLE open_without_following(const std::wstring& path, DWORD access) {
+    return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The path of what `handle` is open on, within its volume (no drive or share).
+std::error_code name_of(HANDLE handle, std::wstring& name) {
+    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(wchar_t));
+    for (;;) {
+        auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+        if (GetFileInformationByHandleEx(handle, FileNameInfo, info, static_cast<DWORD>(buffer.size()))) {
+            name.assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            return {};
+        }
+        if (GetLastError() != ERROR_MORE_DATA) return last_error();
+        buffer.resize(sizeof(FILE_NAME_INFO) + info->FileNameLength);
+    }
+}
+
+bool same_ignoring_case(std::wstring_view a, std::wstring_view b) {
+    return a.size() <= INT_MAX && b.size() <= INT_MAX &&
+           CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+               CSTR_EQUAL;
+}
+
+// Whether `handle`, opened by `path`, is on the entry at `path` itself: the name it is open on
+// must be its folder's followed by the entry's own name as the folder lists it (long or short).
+// The name is compared exactly, as a link may lead to a name in the same folder that differs only
+// in case; a name that differs from the listed one in case only passes when it is the name asked
+// for, as a file system may report the name a file was opened by.
+std::error_code is_entry_itself(HANDLE handle, const std::wstring& path, bool& itself) {
+    std::wstring opened;
+    if (auto error = name_of(handle, opened)) return error;
+    if (has_wildcards(path)) return windows_error(ERROR_INVALID_NAME);
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return last_error();
+    FindClose(search);
+    const Handle folder(CreateFileW(folder_of(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.valid()) return last_error();
+    std::wstring folder_name;
+    if (auto error = name_of(folder.get(), folder_name)) return error;
+    if (folder_name.empty() || folder_name.back() != L'\\') folder_name += L'\\';
+
+    const std::wstring_view opened_view(opened);
+    const std::wstring_view name = opened_view.substr(std::min(folder_name.size(), opened.size()));
+    const std::wstring_view asked = std::wstring_view(path).substr(path.find_last_of(L'\\') + 1);
+    itself = opened.size() > folder_name.size() &&
+             same_ignoring_case(opened_view.substr(0, folder_name.size()), folder_name) &&
+             (name == found.cFileName || (found.cAlternateFileName[0] && name == found.cAlternateFileName) ||
+              (name == asked && same_ignoring_case(name, found.cFileName)));
+    return {};
+}
+
+enum class Kind {
+    RegularFile,
+    Directory,
+    Link,          // a symbolic link or junction; the handle is on the link itself
+    FollowedLink,  // Wine: the handle is on what a Unix symbolic link at the path leads to
+    Other,         // not a file on a disk: a device, a pipe, a Unix FIFO under Wine
+};
+
+struct Entry {
+    Handle handle;
+    Kind kind = Kind::Other;
+    DWORD attributes = 0;  // of what the handle is on
+    std::uint64_t size = 0;
+};
+
+// Opens the entry at `path` itself with `access` and says what it is.
+std::error_code open_entry(const std::wstring& path, DWORD access, Entry& entry) {
+    entry.handle = Handle(open_without_following(path, access));
+    if (!entry.handle.valid()) return last_error();
+    const DWORD type = GetFileType(entry.handle.get());
+    if (type == FILE_TYPE_UNKNOWN && GetLastError() != NO_ERROR) return last_error();
+    if (type != FILE_TYPE_DISK) {
+        entry.kind = Kind::Other;
+        return {};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(entry.handle.get(), &info)) return last_error();
+    entry.attributes = info.dwFileAttributes;
+    entry.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // Only a name surrogate leads elsewhere; other reparse points (a cloud placeholder, a
+        // deduplicated or compressed file) are the file itself.
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!GetFileInformationByHandleEx(entry.handle.get(), FileAttributeTagInfo, &tag, sizeof tag))
+            return last_error();
+        if (IsReparseTagNameSurrogate(tag.ReparseTag)) {
+            entry.kind = Kind::Link;
+            return {};
+        }
+    }
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        entry.kind = Kind::Directory;
+        return {};
+    }
+    bool itself = false;
+    if (auto error = is_entry_itself(entry.handle.get(), path, itself)) return error;
+    entry.kind = itself ? Kind::RegularFile : Kind::FollowedLink;
+    return {};
+}
+
+// Only a regular file takes attributes or is read. Windows answers "access denied" to opening a
+// folder as a file; a link is refused with "not supported", as Linux refuses to change a link's
+// mode, and so is anything that is not a file on a disk.
+std::error_code refuse_unless_regular(const Entry& entry) {
+    switch (entry.kind) {
+        case Kind::RegularFile: return {};
+        case Kind::Directory: return windows_error(ERROR_ACCESS_DENIED);
+        default: return windows_error(ERROR_NOT_SUPPORTED);
+    }
+}
+
+// What a symbolic link itself shows, where Wine shows what it leads to: Windows gives a link it
+// made the reparse point and archive attributes.
+constexpr DWORD kLinkAttributes = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_ARCHIVE;
+
+// The attributes of the entry at `path` as its folder lists them. Wine cannot give a Unix FIFO's
+// attributes by path, but lists it.
+std::error_code listed_attributes(const std::wstring& path, DWORD& attributes) {
+    attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return {};
+    const std::error_code error = last_error();
+    if (error == windows_error(ERROR_FILE_NOT_FOUND) || error == windows_error(ERROR_PATH_NOT_FOUND) ||
+        has_wildcards(path))
+        return error;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return error;
+    FindClose(search);
+    attributes = found.dwFileAttributes;
+    return {};
+}
+
+// `listed` as the entry's own attributes: a Unix symbolic link that Wine lists with its target's
+// attributes has those of a link.
+DWORD own_attributes(const std::wstring& path, DWORD listed) {
+    if (listed & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return listed;
+    Entry entry;
+    if (!open_entry(path, FILE_READ_ATTRIBUTES, entry) && entry.kind == Kind::FollowedLink) return kLinkAttributes;
+    return listed;
+}
+
+std::error_code set_information(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS type, void* information, DWORD size) {
+    if (!SetFileInformationByHandle(handle, type, information, size)) return last_error();
+    return {};
+}
+
+std::error_code mark_for_deletion(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return set_information(handle, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+std::error_code set_attributes_of(HANDLE handle, DWORD attributes) {
+    // Zero times leave the file's times as they are; FILE_ATTRIBUTE_NORMAL clears every attribute.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+    return set_information(handle, FileBasicInfo, &basic, sizeof basic);
+}
+
+// Wine removes the target of a Unix symbolic link whichever way the link is deleted, but a rename
+// onto the link's path replaces the link itself. So an empty file is renamed over it through its
+// own handle, and then deleted through that handle.
+std::error_code remove_followed_link(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) != 0) return windows_error(ERROR_NOT_SUPPORTED);
+    std::wstring temp;
+    const Handle file(create_temporary(folder_of(path), temp, DELETE));
+    if (!file.valid()) return last_error();
+    // The rename takes an NT path: \??\ in place of \\?\.
+    const std::wstring target = L"\\??\\" + path.substr(4);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), rename->FileName);
+    const std::error_code error =
+        set_information(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    if (auto deleted = mark_for_deletion(file.get()); deleted && !error) return deleted;
+    return error;
+}
 
 }  // namespace
 
 std::string lookup_name(const std::string& path) {
     std::wstring wide;
-    if (has_wildcards(path) || wide_path(path, wide)) return {};
+    if (wide_path(path, wide) || has_wildcards(wide)) return {};
     WIN32_FIND_DATAW found{};
     const HANDLE search = FindFirstFileW(wide.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return {};
     FindClose(search);
+    DWORD attributes = found.dwFileAttributes;
     const DWORD invisible = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    if (found.dwFileAttributes & invisible) return {};
+    if (attributes & invisible) attributes = own_attributes(wide, attributes);
+    if (attributes & invisible) return {};
     return narrow(found.cFileName, wcslen(found.cFileName));
 }
 
 std::error_code set_attributes(const std::string& path, unsigned attributes) {
     std::wstring wide;
     if (auto error = wide_path(path, wide)) return error;
-    if (!SetFileAttributesW(wide.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes))
-        return last_error();
-    return {};
+    Entry entry;
+    if (auto error = open_entry(wide, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, entry)) return error;
+    if (auto error = refuse_unless_regular(entry)) return error;
+    return set_attributes_of(entry.handle.get(), attributes);
 }
 
 std::error_code get_attributes(const std::string& path, unsigned& attributes) {
     std::wstring wide;
     if (auto error = wide_path(path, wide)) return error;
-    const DWORD value = GetFileAttributesW(wide.c_str());
-    if (value == INVALID_FILE_ATTRIBUTES) return last_error();
-    attributes = value;
+    DWORD listed = 0;
+    if (auto error = listed_attributes(wide, listed)) return error;
+    attributes = own_attributes(wide, listed);
     return {};
 }
 
 std::error_code delete_file(const std::string& path) {
     std::wstring wide;
     if (auto error = wide_path(path, wide)) return error;
-    if (!DeleteFileW(wide.c_str())) return last_error();
-    return {};
+    Entry entry;
+    if (auto error = open_entry(wide, DELETE | FILE_READ_ATTRIBUTES, entry)) return error;
+    switch (entry.kind) {
+        case Kind::RegularFile:
+        case Kind::Link:
+            // The system refuses to delete a read-only entry.
+            return mark_for_deletion(entry.handle.get());
+        case Kind::FollowedLink:
+            entry.handle.reset();
+            return remove_followed_link(wide);
+        case Kind::Directory: return windows_error(ERROR_ACCESS_DENIED);
+        case Kind::Other: break;
+    }
+    return windows_error(ERROR_NOT_SUPPORTED);
 }
 
 std::error_code save_file(const std::string& path, std::string_view content) {
     std::wstring target;
     if (auto error = wide_path(path, target)) return error;
-    // Replacing by a move would also replace a read-only file or a folder; Windows itself refuses
-    // to write either, and a read-only manifest is never overwritten.
-    const DWORD existing = GetFileAttributesW(target.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES &&
-        (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        return windows_error(ERROR_ACCESS_DENIED);
+    {
+        // Replacing by a move would also replace a read-only file or a folder; Windows itself
+        // refuses to write either, and a read-only manifest is never overwritten. Anything else
+        // there, a link too, is replaced as an entry: the move never follows a link.
+        Entry existing;
+        if (auto error = open_entry(target, FILE_READ_ATTRIBUTES, existing)) {
+            if (error != windows_error(ERROR_FILE_NOT_FOUND)) return error;
+        } else if (existing.kind == Kind::Directory ||
+                   (existing.kind == Kind::RegularFile && (existing.attributes & FILE_ATTRIBUTE_READONLY))) {
+            return windows_error(ERROR_ACCESS_DENIED);
+        }
+    }
 
     std::wstring temp;
-    const HANDLE file = create_temporary(folder_of(target), temp);
-    if (file == INVALID_HANDLE_VALUE) return last_error();
-    std::error_code error = write_all(file, content);
-    if (!error && !FlushFileBuffers(file)) error = last_error();
-    CloseHandle(file);
+    Handle file(create_temporary(folder_of(target), temp, GENERIC_WRITE | DELETE));
+    if (!file.valid()) return last_error();
+    std::error_code error = write_all(file.get(), content);
+    if (!error && !FlushFileBuffers(file.get())) error = last_error();
     // The finished file is an ordinary one, not hidden like the temporary.
-    if (!error && !SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL)) error = last_error();
-    if (!error && !MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!error) error = set_attributes_of(file.get(), FILE_ATTRIBUTE_NORMAL);
+    if (error) {
+        mark_for_deletion(file.get());
+        return error;
+    }
+    file.reset();
+    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = last_error();
-    if (error) DeleteFileW(temp.c_str());
+        DeleteFileW(temp.c_str());
+    }
     return error;
 }
 
-std::error_code read_file(const std::string& path, std::string& content) {
+std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit) {
     std::wstring wide;
     if (auto error = wide_path(path, wide)) return error;
-    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return last_error();
+    Entry entry;
+    if (auto error = open_entry(wide, GENERIC_READ, entry)) return error;
+    if (auto error = refuse_unless_regular(entry)) return error;
+    const auto too_large = std::make_error_code(std::errc::file_too_large);
+    if (entry.size > limit) return too_large;
+
     std::string data;
-    std::error_code error;
+    data.reserve(static_cast<std::size_t>(entry.size));
     char buffer[65536];
     for (;;) {
+        const DWORD wanted = static_cast<DWORD>(std::min<std::uint64_t>(sizeof buffer, limit + 1 - data.size()));
         DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-            error = last_error();
-            break;
-        }
+        if (!ReadFile(entry.handle.get(), buffer, wanted, &got, nullptr)) return last_error();
         if (got == 0) break;
         data.append(buffer, got);
+        if (data.size() > limit) return too_large;  // it grew while read
     }
-    CloseHandle(file);
-    if (!error) content = std::move(data);
-    return error;
+    content = std::move(data);
+    return {};
 }
 
 bool path_exists(const std::string& path) {
     std::wstring wide;
-    return !wide_path(path, wide) && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = 0;
+    return !wide_path(path, wide) && !listed_attributes(wide, attributes);
 }
 
 std::string error_text(std::error_code error) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "form1_fixture.h"
 #include "manifest/commands.h"
 #include "system_errors.h"
@@ -225,6 +228,80 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
     EXPECT_FALSE(form_->takes_drop(Control::Label2));
     form_->timer1_tick();
     EXPECT_EQ(form_->picture2_left(), left - Form1::kSlideStep);
+}
+
+// Windows reads a program's own manifest instead of the file beside it: Enable says so and writes
+// nothing, rather than write a file that changes nothing.
+TEST_F(Form1Test, EnableOnAProgramWithItsOwnManifestSaysWhyAndWritesNothing) {
+    start();
+    struct Case {
+        const char* fixture;
+        std::string prompt;
+    };
+    const Case cases[] = {
+        {"visual-styles.exe", "app.exe already asks for visual styles in its own manifest."},
+        {"trust-info.exe", "app.exe carries its own manifest, which Windows reads instead of app.exe.manifest, so "
+                           "visual styles cannot be enabled this way."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        view_.boxes.clear();
+        const std::string program = read_whole_file(std::string(VEXTRA_PE_FIXTURES "/i686/") + c.fixture);
+        const std::string target = apps_.write("app.exe", program);
+        drop_target(target, "No");
+        form_->label2_click();
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{c.prompt, 48, kTitle}}));
+        EXPECT_FALSE(platform::path_exists(manifest()));
+        EXPECT_EQ(read_whole_file(target), program);
+    }
+}
+
+// Windows keeps what it found of a program's manifest by its path and last-write time: each change
+// sets the program's time to now (a read-only program's too), leaving its bytes alone.
+TEST_F(Form1Test, EachChangeRenewsTheProgramsTime) {
+    namespace fs = std::filesystem;
+    start();
+    const std::string target = app();
+    const auto long_ago = fs::last_write_time(target) - std::chrono::hours(24 * 365);
+    const auto age = [&] { return fs::last_write_time(target); };
+    fs::last_write_time(target, long_ago);
+    ASSERT_FALSE(platform::set_attributes(target, platform::attribute::kReadOnly));
+
+    drop_target(target, "No");
+    view_.answers = {kNo};
+    form_->label2_click();
+    EXPECT_EQ(age(), long_ago) << "nothing changed, so the time stays";
+    view_.answers = {kYes};
+    form_->label2_click();
+    EXPECT_GT(age(), long_ago + std::chrono::hours(24 * 364));
+    EXPECT_EQ(read_whole_file(target), "MZ");
+    EXPECT_EQ(attributes(target), 0x21u);
+
+    ASSERT_FALSE(platform::set_attributes(target, platform::attribute::kNormal));
+    fs::last_write_time(target, long_ago);
+    ASSERT_FALSE(platform::set_attributes(target, platform::attribute::kReadOnly));
+    drop_target(target, "Yes");
+    view_.answers = {kYes};
+    form_->label3_click();
+    EXPECT_FALSE(platform::path_exists(manifest()));
+    EXPECT_GT(age(), long_ago + std::chrono::hours(24 * 364));
+    EXPECT_EQ(view_.boxes.size(), 3u) << "no box beyond the three questions";
+    platform::set_attributes(target, platform::attribute::kNormal);
+}
+
+TEST_F(Form1Test, ATimeThatCannotBeSetIsReportedAndTheManifestStays) {
+    start();
+    const std::string target = app();
+    drop_target(target, "No");
+    std::filesystem::remove(target);  // gone after the drop: its time cannot be set
+    view_.answers = {kYes};
+    form_->label2_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"The manifest of  was changed, but Windows may go on using the previous "
+                                              "setting until the computer restarts: " +
+                                                  platform::error_text(test::kFileNotFound),
+                                              48, kTitle}));
+    EXPECT_EQ(read_whole_file(manifest()), kManifestText);
 }
 
 TEST_F(Form1Test, EnableReportsAManifestItCouldNotWrite) {

@@ -143,7 +143,7 @@ Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
     build_children(Control::Form1);
 
     drop_target_ = new DropTarget(
-        [this](POINT at) { return control(control_at_screen(at)).accepts_drops; },
+        [this](POINT at) { return form_.takes_drop(control_at_screen(at)); },
         [this](POINT at, const std::optional<std::string>& file) {
             drops_.emplace_back(control_at_screen(at), file);
             PostMessageW(window(Control::Form1), kDropMessage, 0, 0);
@@ -276,7 +276,8 @@ LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wpa
             if (!drops_.empty()) {
                 auto [target, file] = std::move(drops_.front());
                 drops_.pop_front();
-                if (target == Control::Label1) form_.label1_drop(file);
+                // A message box may have opened between the drop and this message.
+                if (target == Control::Label1 && form_.takes_drop(target)) form_.label1_drop(file);
             }
             return 0;
         case WM_DESTROY:

@@ -1,0 +1,286 @@
+// The XML well-formedness check on Windows, by the system's own XmlLite. MinGW has its header but
+// no import library, and the program must not pick up an xmllite.dll lying beside it, so the DLL
+// is loaded from the system folder at run time.
+#include "platform/xml.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <objidl.h>
+#include <shlwapi.h>
+#include <xmllite.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vextra::platform {
+namespace {
+
+// What the reader's error codes mean, in a few words each.
+struct ErrorText {
+    XmlError code;
+    const char* text;
+};
+
+constexpr ErrorText kErrorTexts[] = {
+    {MX_E_INPUTEND, "unexpected end of input"},
+    {MX_E_ENCODING, "unrecognized encoding"},
+    {MX_E_ENCODINGSWITCH, "unable to switch the encoding"},
+    {MX_E_ENCODINGSIGNATURE, "unrecognized input signature"},
+    {WC_E_WHITESPACE, "whitespace expected"},
+    {WC_E_SEMICOLON, "semicolon expected"},
+    {WC_E_GREATERTHAN, "'>' expected"},
+    {WC_E_QUOTE, "quote expected"},
+    {WC_E_EQUAL, "equal sign expected"},
+    {WC_E_LESSTHAN, "'<' not allowed in attribute values"},
+    {WC_E_HEXDIGIT, "hexadecimal digit expected"},
+    {WC_E_DIGIT, "decimal digit expected"},
+    {WC_E_LEFTBRACKET, "'[' expected"},
+    {WC_E_LEFTPAREN, "'(' expected"},
+    {WC_E_XMLCHARACTER, "illegal XML character"},
+    {WC_E_NAMECHARACTER, "illegal name character"},
+    {WC_E_SYNTAX, "incorrect document syntax"},
+    {WC_E_CDSECT, "incorrect CDATA section syntax"},
+    {WC_E_COMMENT, "incorrect comment syntax"},
+    {WC_E_CONDSECT, "incorrect conditional section syntax"},
+    {WC_E_DECLATTLIST, "incorrect ATTLIST declaration syntax"},
+    {WC_E_DECLDOCTYPE, "incorrect DOCTYPE declaration syntax"},
+    {WC_E_DECLELEMENT, "incorrect ELEMENT declaration syntax"},
+    {WC_E_DECLENTITY, "incorrect ENTITY declaration syntax"},
+    {WC_E_DECLNOTATION, "incorrect NOTATION declaration syntax"},
+    {WC_E_NDATA, "NDATA expected"},
+    {WC_E_PUBLIC, "PUBLIC expected"},
+    {WC_E_SYSTEM, "SYSTEM expected"},
+    {WC_E_NAME, "name expected"},
+    {WC_E_ROOTELEMENT, "one root element"},
+    {WC_E_ELEMENTMATCH, "end tag does not match its start tag"},
+    {WC_E_UNIQUEATTRIBUTE, "duplicate attribute"},
+    {WC_E_TEXTXMLDECL, "text or XML declaration not at the start of the entity"},
+    {WC_E_LEADINGXML, "leading \"xml\""},
+    {WC_E_TEXTDECL, "incorrect text declaration syntax"},
+    {WC_E_XMLDECL, "incorrect XML declaration syntax"},
+    {WC_E_ENCNAME, "incorrect encoding name syntax"},
+    {WC_E_PUBLICID, "incorrect public identifier syntax"},
+    {WC_E_PESINTERNALSUBSET, "parameter entity reference in the internal subset"},
+    {WC_E_PESBETWEENDECLS, "parameter entity reference between declarations"},
+    {WC_E_NORECURSION, "recursive entity reference"},
+    {WC_E_ENTITYCONTENT, "entity content not well-formed"},
+    {WC_E_UNDECLAREDENTITY, "undeclared entity"},
+    {WC_E_PARSEDENTITY, "reference to an unparsed entity"},
+    {WC_E_NOEXTERNALENTITYREF, "external entity reference in an attribute value"},
+    {WC_E_PI, "incorrect processing instruction syntax"},
+    {WC_E_SYSTEMID, "incorrect system identifier syntax"},
+    {WC_E_QUESTIONMARK, "'?' expected"},
+    {WC_E_CDSECTEND, "']]>' not allowed in content"},
+    {WC_E_MOREDATA, "data after the root element"},
+    {WC_E_DTDPROHIBITED, "document type definition prohibited"},
+    {WC_E_INVALIDXMLSPACE, "xml:space must be \"default\" or \"preserve\""},
+    {NC_E_QNAMECHARACTER, "illegal qualified name character"},
+    {NC_E_QNAMECOLON, "more than one colon in a qualified name"},
+    {NC_E_NAMECOLON, "colon in a name"},
+    {NC_E_DECLAREDPREFIX, "declared prefix"},
+    {NC_E_UNDECLAREDPREFIX, "undeclared prefix"},
+    {NC_E_EMPTYURI, "non-default namespace with an empty URI"},
+    {NC_E_XMLPREFIXRESERVED, "the \"xml\" prefix is reserved"},
+    {NC_E_XMLNSPREFIXRESERVED, "the \"xmlns\" prefix is reserved"},
+    {NC_E_XMLURIRESERVED, "the xml namespace URI is reserved"},
+    {NC_E_XMLNSURIRESERVED, "the xmlns namespace URI is reserved"},
+    {SC_E_MAXELEMENTDEPTH, "elements nested too deeply"},
+    {SC_E_MAXENTITYEXPANSION, "entities expand too far"},
+    {XML_E_INVALID_DECIMAL, "invalid decimal character reference"},
+    {XML_E_INVALID_HEXIDECIMAL, "invalid hexadecimal character reference"},
+    {XML_E_INVALID_UNICODE, "invalid Unicode character"},
+    {XML_E_INVALIDENCODING, "invalid encoding"},
+};
+
+std::string error_text(HRESULT code) {
+    for (const ErrorText& known : kErrorTexts)
+        if (static_cast<HRESULT>(known.code) == code) return known.text;
+    char text[32];
+    std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(code));
+    return text;
+}
+
+std::string at_line(unsigned line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
+
+template <typename Interface>
+struct Released {
+    Interface* pointer = nullptr;
+    ~Released() {
+        if (pointer) pointer->Release();
+    }
+};
+
+using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+
+// The system's xmllite.dll, loaded once and kept. Systems without the search flag (Vista, and 7
+// without its loader update) refuse it, and are given the full path of the system folder's copy.
+CreateXmlReaderFunction create_xml_reader() {
+    static const CreateXmlReaderFunction create = []() -> CreateXmlReaderFunction {
+        HMODULE module = LoadLibraryExW(L"xmllite.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
+            wchar_t folder[MAX_PATH];
+            const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+            if (length > 0 && length < MAX_PATH)
+                module = LoadLibraryExW((std::wstring(folder, length) + L"\\xmllite.dll").c_str(), nullptr,
+                                        LOAD_WITH_ALTERED_SEARCH_PATH);
+        }
+        if (!module) return nullptr;
+        return reinterpret_cast<CreateXmlReaderFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(module, "CreateXmlReader")));
+    }();
+    return create;
+}
+
+// The checks below hold the reader's output to rules of XML 1.0 that Windows' XmlLite enforces
+// itself and Wine's does not: they never refuse a well-formed document.
+
+// Whether every code unit is part of an XML character: no C0 control but tab, line feed and
+// carriage return, no unpaired surrogate, no U+FFFE or U+FFFF.
+bool all_xml_characters(const wchar_t* text, UINT length) {
+    for (UINT i = 0; i < length; ++i) {
+        const wchar_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 == length || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+            ++i;
+        } else if ((c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) || (c >= 0xDC00 && c <= 0xDFFF) || c == 0xFFFE ||
+                   c == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool all_xml_characters(HRESULT (STDMETHODCALLTYPE IXmlReader::*get)(const WCHAR**, UINT*), IXmlReader& reader) {
+    const WCHAR* text = nullptr;
+    UINT length = 0;
+    return FAILED((reader.*get)(&text, &length)) || !text || all_xml_characters(text, length);
+}
+
+// What is wrong with the node the reader is on (names and value, and an element's attributes:
+// their characters, and no attribute given twice), or the empty string.
+std::string node_error(IXmlReader& reader, XmlNodeType type) {
+    if (!all_xml_characters(&IXmlReader::GetLocalName, reader) || !all_xml_characters(&IXmlReader::GetPrefix, reader) ||
+        !all_xml_characters(&IXmlReader::GetValue, reader))
+        return error_text(WC_E_XMLCHARACTER);
+    if (type != XmlNodeType_Element) return {};
+    std::vector<std::pair<std::wstring, std::wstring>> names;
+    for (HRESULT at = reader.MoveToFirstAttribute(); at == S_OK; at = reader.MoveToNextAttribute()) {
+        const WCHAR* uri = nullptr;
+        const WCHAR* name = nullptr;
+        UINT uri_length = 0;
+        UINT name_length = 0;
+        if (FAILED(reader.GetNamespaceUri(&uri, &uri_length)) || FAILED(reader.GetLocalName(&name, &name_length)))
+            continue;
+        std::pair<std::wstring, std::wstring> qualified{std::wstring(uri, uri_length), std::wstring(name, name_length)};
+        if (std::find(names.begin(), names.end(), qualified) != names.end()) return error_text(WC_E_UNIQUEATTRIBUTE);
+        names.push_back(std::move(qualified));
+        if (!all_xml_characters(&IXmlReader::GetLocalName, reader) || !all_xml_characters(&IXmlReader::GetValue, reader))
+            return error_text(WC_E_XMLCHARACTER);
+    }
+    reader.MoveToElement();
+    return {};
+}
+
+bool starts_with(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+bool starts_with_ignoring_case(const std::wstring& text, const wchar_t* prefix) {
+    const std::size_t length = wcslen(prefix);
+    return text.size() >= length &&
+           CompareStringOrdinal(text.c_str(), static_cast<int>(length), prefix, static_cast<int>(length), TRUE) ==
+               CSTR_EQUAL;
+}
+
+// The encoding the XML declaration names, or the empty string; the reader is on the declaration.
+std::wstring declared_encoding(IXmlReader& reader) {
+    std::wstring encoding;
+    if (reader.MoveToAttributeByName(L"encoding", nullptr) == S_OK) {
+        const WCHAR* value = nullptr;
+        UINT length = 0;
+        if (SUCCEEDED(reader.GetValue(&value, &length)) && value) encoding.assign(value, length);
+    }
+    reader.MoveToElement();
+    return encoding;
+}
+
+// A document without a UTF-16 or UTF-32 byte order mark starts "<?xml" in single bytes when it
+// has a declaration at all (XML 1.0, appendix F), so it cannot be in such an encoding.
+bool names_wide_encoding(const std::wstring& encoding) {
+    return starts_with_ignoring_case(encoding, L"UTF-16") || starts_with_ignoring_case(encoding, L"UTF-32") ||
+           starts_with_ignoring_case(encoding, L"UCS-2") || starts_with_ignoring_case(encoding, L"UCS-4") ||
+           starts_with_ignoring_case(encoding, L"ISO-10646-UCS");
+}
+
+bool has_wide_byte_order_mark(std::string_view xml) {
+    return starts_with(xml, "\xFF\xFE") || starts_with(xml, "\xFE\xFF") || starts_with(xml, std::string_view("\0\0\xFE\xFF", 4));
+}
+
+// The first line that is not UTF-8 (by the system's strict decoder: no overlong forms, no
+// surrogates), or 0 when all are. A line feed byte is never part of a longer sequence, so each
+// line is decoded on its own.
+unsigned invalid_utf8_line(std::string_view text) {
+    unsigned line = 1;
+    for (;;) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        if (end > 0 && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(end), nullptr,
+                                           0) == 0)
+            return line;
+        if (end == text.size()) return 0;
+        text.remove_prefix(end + 1);
+        ++line;
+    }
+}
+
+}  // namespace
+
+std::string xml_error(std::string_view xml) {
+    const CreateXmlReaderFunction create = create_xml_reader();
+    if (!create) return at_line(1, "the system's XML reader (xmllite.dll) is not available");
+    if (xml.size() > INT_MAX) return at_line(1, "too large");
+
+    Released<IStream> stream{SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()))};
+    if (!stream.pointer) return at_line(1, "out of memory");
+    Released<IXmlReader> reader;
+    HRESULT result = create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader.pointer), nullptr);
+    if (FAILED(result)) return at_line(1, "the system's XML reader cannot be created: " + error_text(result));
+    // A document type declaration is well-formed XML; XmlLite refuses one unless asked to parse it
+    // (its own limit on entity expansion still holds).
+    result = reader.pointer->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Parse);
+    if (SUCCEEDED(result)) result = reader.pointer->SetInput(stream.pointer);
+    if (FAILED(result)) return at_line(1, error_text(result));
+
+    const auto line = [&reader] {
+        UINT number = 0;
+        return SUCCEEDED(reader.pointer->GetLineNumber(&number)) && number > 0 ? number : 1u;
+    };
+    bool root_seen = false;
+    bool utf8 = !has_wide_byte_order_mark(xml);
+    XmlNodeType type = XmlNodeType_None;
+    while ((result = reader.pointer->Read(&type)) == S_OK) {
+        UINT depth = 0;
+        if (type == XmlNodeType_Element && SUCCEEDED(reader.pointer->GetDepth(&depth)) && depth == 0) root_seen = true;
+        if (type == XmlNodeType_XmlDeclaration) {
+            const std::wstring encoding = declared_encoding(*reader.pointer);
+            if (utf8 && names_wide_encoding(encoding)) return at_line(line(), error_text(MX_E_ENCODINGSWITCH));
+            utf8 = utf8 && (encoding.empty() || starts_with_ignoring_case(encoding, L"UTF-8"));
+        }
+        if (const std::string error = node_error(*reader.pointer, type); !error.empty())
+            return at_line(line(), error);
+    }
+    if (FAILED(result)) return at_line(line(), error_text(result));
+    if (!root_seen) return at_line(line(), "no root element");
+    if (utf8) {
+        if (const unsigned bad = invalid_utf8_line(xml)) return at_line(bad, error_text(MX_E_ENCODING));
+    }
+    return {};
+}
+
+}  // namespace vextra::platform

@@ -1,0 +1,75 @@
+// A program's own manifest, as the system's loader finds it (on Windows) or our own reader does
+// (on Linux): both answer the same table of executables made with MinGW, sound and damaged.
+#include "platform/executable.h"
+
+#include <gtest/gtest.h>
+
+#include "manifest/own_manifest.h"
+#include "temp_dir.h"
+
+namespace vextra::platform {
+namespace {
+
+using test::read_whole_file;
+
+TEST(EmbeddedManifest, IsFoundAsTheLoaderFindsIt) {
+    const std::string styles = read_whole_file(VEXTRA_PE_SOURCES "/visual-styles.manifest");
+    const std::string trust = read_whole_file(VEXTRA_PE_SOURCES "/trust-info.manifest");
+    ASSERT_FALSE(styles.empty());
+    ASSERT_FALSE(trust.empty());
+    struct Case {
+        const char* file;
+        std::optional<std::string> manifest;
+    };
+    const Case cases[] = {
+        {"plain.exe", std::nullopt},
+        {"visual-styles.exe", styles},
+        {"trust-info.exe", trust},
+        {"other-id.exe", std::nullopt},  // only id 1 is the manifest a program starts with
+        {"truncated.exe", std::nullopt},
+        {"looping.exe", std::nullopt},
+        {"self-looping.exe", std::nullopt},
+        {"past-the-end.exe", std::nullopt},
+        {"huge-size.exe", std::nullopt},
+        {"not-a-program.exe", std::nullopt},
+        {"missing.exe", std::nullopt},
+    };
+    for (const char* arch : {"i686", "x86_64"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(arch) + "/" + c.file);
+            EXPECT_EQ(embedded_manifest(std::string(VEXTRA_PE_FIXTURES) + "/" + arch + "/" + c.file), c.manifest);
+        }
+    }
+}
+
+TEST(AsksForVisualStyles, ReadsTheDependencyAsXml) {
+    const auto manifest = [](const std::string& identity) {
+        return "<assembly xmlns='urn:schemas-microsoft-com:asm.v1' manifestVersion='1.0'><dependency>"
+               "<dependentAssembly>" + identity + "</dependentAssembly></dependency></assembly>";
+    };
+    struct Case {
+        const char* name;
+        std::string manifest;
+        bool asks;
+    };
+    const Case cases[] = {
+        {"the shipped manifest", read_whole_file(VEXTRA_ASSETS_DIR "/manifest.xml"), true},
+        {"a prefixed, lower-case one", read_whole_file(VEXTRA_PE_SOURCES "/visual-styles.manifest"), true},
+        {"trust information only, the name in a comment", read_whole_file(VEXTRA_PE_SOURCES "/trust-info.manifest"), false},
+        {"version 6.0.0.0", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='6.0.0.0'/>"), true},
+        {"version 5.82", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='5.82.0.0'/>"), false},
+        {"version 60", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='60.0.0.0'/>"), false},
+        {"another assembly", manifest("<assemblyIdentity name='Microsoft.Windows.GdiPlus' version='6.0.0.0'/>"), false},
+        {"the program's own identity",
+         "<assembly><assemblyIdentity name='Microsoft.Windows.Common-Controls' version='6.0.0.0'/></assembly>", false},
+        {"not well-formed", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='6.0.0.0'>"),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(manifest::asks_for_visual_styles(c.manifest), c.asks);
+    }
+}
+
+}  // namespace
+}  // namespace vextra::platform
