@@ -5,10 +5,11 @@ Files are dropped from another process over XDND (xdnd_drop), clicks and keys co
 the message boxes are answered with keys, and the results are checked on disk: content, mode bits
 and the user.DOSATTRIB attribute that Wine reads. Screenshots prove the pictures sit in place.
 
-usage: qt_e2e.py --vextra PATH --xdnd-drop PATH --template-tool PATH --assets DIR
+usage: qt_e2e.py --vextra PATH --xdnd-drop PATH --template-tool PATH --assets DIR --pe-fixtures DIR
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -83,6 +84,8 @@ class QtWindowEndToEnd(unittest.TestCase):
         v = self.vextra
         exe = v.app("old.exe")
         manifest = exe + ".manifest"
+        long_ago = time.time() - 365 * 24 * 3600
+        os.utime(exe, (long_ago, long_ago))
         v.drop_files(exe)
 
         v.click(ENABLE)  # Enable
@@ -96,6 +99,11 @@ class QtWindowEndToEnd(unittest.TestCase):
         self.assertIn(b"Microsoft.Windows.Common-Controls", self.manifest_text())
         self.assertEqual(os.stat(manifest).st_mode & 0o222, 0)
         self.assertEqual(dos_attrib(manifest), b"0x6")
+        # Windows keeps a program's manifest by its last-write time, which moves on with each change.
+        self.assertGreater(os.stat(exe).st_mtime, time.time() - 60)
+        with open(exe, "rb") as f:
+            self.assertEqual(f.read(), b"MZ")
+        os.utime(exe, (long_ago, long_ago))
 
         v.drop_files(exe)  # now "Yes"
         v.click(DISABLE)  # Disable
@@ -104,6 +112,7 @@ class QtWindowEndToEnd(unittest.TestCase):
         self.assertIsNone(dos_attrib(manifest))
         v.answer(box, "y")
         self.assertFalse(os.path.exists(manifest))
+        self.assertGreater(os.stat(exe).st_mtime, time.time() - 60)
 
     def test_disable_declined_keeps_the_manifest_marked(self):
         v = self.vextra
@@ -115,6 +124,18 @@ class QtWindowEndToEnd(unittest.TestCase):
         v.answer(v.message_box(), "Escape")
         self.assertEqual(dos_attrib(exe + ".manifest"), b"0x6")
         self.assertEqual(os.stat(exe + ".manifest").st_mode & 0o222, 0)
+
+    def test_a_program_with_its_own_manifest_is_left_alone(self):
+        v = self.vextra
+        exe = os.path.join(v.apps, "own.exe")
+        shutil.copy(os.path.join(ARGS.pe_fixtures, "i686", "trust-info.exe"), exe)
+        before = os.stat(exe)
+        v.drop_files(exe)
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")  # OK on the warning; on a question this would be Yes
+        self.assertTrue(v.no_box_within(0.5))
+        self.assertFalse(os.path.exists(exe + ".manifest"))
+        self.assertEqual(os.stat(exe).st_mtime_ns, before.st_mtime_ns)
 
     def test_a_drop_while_a_question_is_open_is_turned_down(self):
         v = self.vextra
@@ -194,6 +215,7 @@ def main():
     parser.add_argument("--xdnd-drop", required=True)
     parser.add_argument("--template-tool", required=True)
     parser.add_argument("--assets", required=True)
+    parser.add_argument("--pe-fixtures", required=True)
     ARGS, rest = parser.parse_known_args()
     os.environ.pop("QT_QPA_PLATFORM", None)
     os.environ.pop("WAYLAND_DISPLAY", None)
