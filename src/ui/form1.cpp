@@ -26,24 +26,56 @@ void Form1::load() {
         if (adjustment.control == Control::Picture2) picture2_left_ = bounds.left;
         view_.place_control(adjustment.control, bounds.left, bounds.top);
     }
+    picture2_visible_ = control(Control::Picture2).visible;
+    set_timer(Control::Timer1, timer1_enabled_, control(Control::Timer1).enabled);
+    set_timer(Control::Timer2, timer2_enabled_, control(Control::Timer2).enabled);
     template_usable_ = manifest::load_template(manif_) && manifest::manifest_text_error(manif_).empty();
+}
+
+void Form1::mouse(Control target, MouseAction action, float x, float y) {
+    if (box_open_ || target != Control::Picture1) return;
+    switch (action) {
+        case MouseAction::Press: picture1_mouse_down(x, y); break;
+        case MouseAction::Move: picture1_mouse_move(x, y); break;
+        case MouseAction::Release: picture1_mouse_up(); break;
+    }
+}
+
+void Form1::click(Control target) {
+    if (box_open_) return;
+    switch (target) {
+        case Control::Label2: label2_click(); break;
+        case Control::Label3: label3_click(); break;
+        case Control::Label4: label4_click(); break;
+        case Control::Label6: label6_click(); break;
+        case Control::Picture2: picture2_click(); break;
+        default: break;  // no handler
+    }
 }
 
 bool Form1::takes_drop(Control target) const { return !box_open_ && control(target).accepts_drops; }
 
+void Form1::drop(Control target, const std::optional<std::string>& first_file) {
+    if (takes_drop(target)) label1_drop(first_file);
+}
+
+void Form1::tick(Control timer) {
+    if (box_open_) return;  // the tick waits for the next one after the box
+    if (timer == Control::Timer1) timer1_tick();
+    if (timer == Control::Timer2) timer2_tick();
+}
+
 void Form1::label1_drop(const std::optional<std::string>& first_file) {
-    if (box_open_ || !manifest::select_target(selection_, first_file, *this)) return;
+    if (!manifest::select_target(selection_, first_file, *this)) return;
     view_.show_text(Control::Text1, selection_.file_name);
     view_.show_text(Control::Text2, selection_.style_status);
 }
 
 void Form1::label2_click() {
-    if (!box_open_) manifest::enable(selection_.exelink, selection_.style_status, manif_, template_usable_, *this);
+    manifest::enable(selection_.exelink, selection_.style_status, manif_, template_usable_, *this);
 }
 
-void Form1::label3_click() {
-    if (!box_open_) manifest::disable(selection_.exelink, selection_.style_status, *this);
-}
+void Form1::label3_click() { manifest::disable(selection_.exelink, selection_.style_status, *this); }
 
 int Form1::message_box(const std::string& prompt, int buttons, const std::string& title) {
     box_open_ = true;
@@ -53,29 +85,23 @@ int Form1::message_box(const std::string& prompt, int buttons, const std::string
 }
 
 void Form1::picture1_mouse_down(float x, float y) {
-    if (box_open_) return;
     foc_ = -1;
     posX_ = to_int16(x);
     posY_ = to_int16(y);
 }
 
 void Form1::picture1_mouse_move(float x, float y) {
-    if (box_open_ || foc_ != -1) return;
+    if (foc_ != -1) return;
     const float left = view_.window_left() + x - static_cast<float>(posX_);
     const float top = view_.window_top() + y - static_cast<float>(posY_);
     view_.move_window(left, top);
 }
 
-void Form1::picture1_mouse_up() {
-    if (!box_open_) foc_ = 0;
-}
+void Form1::picture1_mouse_up() { foc_ = 0; }
 
-void Form1::label4_click() {
-    if (!box_open_) view_.end_program();
-}
+void Form1::label4_click() { view_.end_program(); }
 
 void Form1::label6_click() {
-    if (box_open_) return;
     if (!picture2_visible_ && !timer1_enabled_) {
         set_timer(Control::Timer1, timer1_enabled_, true);
         picture2_visible_ = true;
@@ -86,35 +112,23 @@ void Form1::label6_click() {
 }
 
 void Form1::picture2_click() {
-    if (!box_open_ && !timer1_enabled_) set_timer(Control::Timer2, timer2_enabled_, true);
+    if (!timer1_enabled_) set_timer(Control::Timer2, timer2_enabled_, true);
 }
 
 void Form1::timer1_tick() {
-    // A tick already queued when the timer stopped does nothing; one during a box waits for the next.
-    if (box_open_ || !timer1_enabled_) return;
+    if (!timer1_enabled_) return;  // a tick already queued when the timer stopped
     place_panel(picture2_left_ - kSlideStep);
     if (picture2_left_ < 0) set_timer(Control::Timer1, timer1_enabled_, false);
 }
 
 void Form1::timer2_tick() {
-    if (box_open_ || !timer2_enabled_) return;
+    if (!timer2_enabled_) return;
     place_panel(picture2_left_ + kSlideStep);
     if (picture2_left_ > kParkedPanelLeft) {
         set_timer(Control::Timer2, timer2_enabled_, false);
         place_panel(kParkedPanelLeft);
         picture2_visible_ = false;
         view_.show_control(Control::Picture2, false);
-    }
-}
-
-ClickHandler click_handler(Control id) {
-    switch (id) {
-        case Control::Label2: return &Form1::label2_click;
-        case Control::Label3: return &Form1::label3_click;
-        case Control::Label4: return &Form1::label4_click;
-        case Control::Label6: return &Form1::label6_click;
-        case Control::Picture2: return &Form1::picture2_click;
-        default: return nullptr;
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
-// The main window's state and its event handlers, free of any toolkit: a back-end turns events
-// into these calls (positions in twips) and draws what the FormView is told. Handlers run one at
-// a time: while a message box that one of them opened is open, every other call is ignored, as a
-// back-end's event loop may go on delivering events (a drop, a tick) meanwhile.
+// The main window's state and its event handlers, free of any toolkit. A back-end turns its
+// toolkit's events into the few entry points below (the control an event happened on, positions
+// in twips within it) and draws what the FormView is told; which control drags, takes drops or
+// ticks is decided here. Handlers run one at a time: while a message box that one of them opened
+// is open, every entry point ignores its event, as a back-end's event loop may go on delivering
+// events (a drop, a tick) meanwhile.
 
 #include <cstdint>
 #include <optional>
@@ -14,6 +16,8 @@
 
 namespace vextra::ui {
 
+enum class MouseAction { Press, Move, Release };
+
 class Form1 : private platform::Dialogs {
 public:
     static constexpr int kSlideStep = 250;  // twips per timer tick, both ways
@@ -24,9 +28,20 @@ public:
     // template into `manif`.
     void load();
 
-    // Whether a drop over `target` is taken now: only the drop label takes drops, and not while a
-    // message box is open. A back-end refuses every other drop.
+    // The entry points of the back-ends. A press, move or release of any mouse button over
+    // `target`; a press and release over the same control is also a click.
+    void mouse(Control target, MouseAction action, float x, float y);
+    void click(Control target);
+    // Whether a drop over `target` would be taken now; a back-end turns every other drop down.
     bool takes_drop(Control target) const;
+    // A drop over `target` that has finished; `first_file` is the full path of its first file, or
+    // nullopt when it carried no file list.
+    void drop(Control target, const std::optional<std::string>& first_file);
+    // A tick of a running timer.
+    void tick(Control timer);
+
+    // The handlers, each run by the entry points above for its control and event.
+    //
     // A drop on Label1; `first_file` is the full path of its first file, or nullopt when the drop
     // carried no file list.
     void label1_drop(const std::optional<std::string>& first_file);
@@ -83,9 +98,5 @@ private:
     bool timer1_enabled_ = false;
     bool timer2_enabled_ = false;
 };
-
-// The handler a click on a control runs, or nullptr where the control handles no click.
-using ClickHandler = void (Form1::*)();
-ClickHandler click_handler(Control id);
 
 }  // namespace vextra::ui

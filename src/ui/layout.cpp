@@ -1,6 +1,10 @@
 #include "ui/layout.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
+
+#include "manifest/target.h"
 
 namespace vextra::ui {
 namespace {
@@ -62,13 +66,13 @@ constexpr Font kPanelTitle{kTrebuchet, 36.0f, 700, false};
 
 using C = Control;
 using K = Kind;
-constexpr int kNo = kNoTabIndex;
+constexpr int kNoTab = kNoTabIndex;
 
 constexpr std::array<ControlSpec, kControlCount> kControls = {{
-    Row(C::Form1, K::Form, "Form1", C::Form1, 0, 0, kClientWidth, kClientHeight, kNo)
+    Row(C::Form1, K::Form, "Form1", C::Form1, 0, 0, kClientWidth, kClientHeight, kNoTab)
         .text(kWindowTitle).background(kFormBackground).picture(Picture::AppIcon),
-    Row(C::Timer2, K::Timer, "Timer2", C::Form1, 0, 0, 0, 0, kNo).disabled_timer(1),
-    Row(C::Timer1, K::Timer, "Timer1", C::Form1, 0, 0, 0, 0, kNo).disabled_timer(1),
+    Row(C::Timer2, K::Timer, "Timer2", C::Form1, 0, 0, 0, 0, kNoTab).disabled_timer(1),
+    Row(C::Timer1, K::Timer, "Timer1", C::Form1, 0, 0, 0, 0, kNoTab).disabled_timer(1),
 
     // The About panel and its contents.
     Row(C::Picture2, K::PictureBox, "Picture2", C::Form1, 0, 480, 9135, 5535, 10)
@@ -87,7 +91,7 @@ constexpr std::array<ControlSpec, kControlCount> kControls = {{
         .text("Copyright (C) 2026 Korvane Software").font(kBody).foreground(0x00808080),
     Row(C::Label9, K::Label, "Label9", C::Picture2, 1560, 1920, 5175, 255, 13)
         .text("Written by the Korvane Vextra team").font(kBody),
-    Row(C::Image2, K::Image, "Image2", C::Picture2, 600, 600, 720, 720, kNo).picture(Picture::AppIcon),
+    Row(C::Image2, K::Image, "Image2", C::Picture2, 600, 600, 720, 720, kNoTab).picture(Picture::AppIcon),
     Row(C::Label8, K::Label, "Label8", C::Picture2, 1560, 1320, 5295, 255, 12)
         .text("Enable New Visual Styles For your Old Applications.").font(kBody),
     Row(C::Label7, K::Label, "Label7", C::Picture2, 1560, 480, 6135, 855, 11)
@@ -96,7 +100,7 @@ constexpr std::array<ControlSpec, kControlCount> kControls = {{
     // The title strip. Image3 starts left of it so that only the icon's upper right part shows.
     Row(C::Picture1, K::PictureBox, "Picture1", C::Form1, 0, 0, 9015, 495, 6)
         .background(kSysButtonFace).picture(Picture::TitleStrip),
-    Row(C::Image3, K::Image, "Image3", C::Picture1, -240, 120, 720, 720, kNo).picture(Picture::AppIcon),
+    Row(C::Image3, K::Image, "Image3", C::Picture1, -240, 120, 720, 720, kNoTab).picture(Picture::AppIcon),
     Row(C::Label6, K::Label, "Label6", C::Picture1, 7680, 120, 495, 255, 9).tooltip("About Vextra"),
     Row(C::Label5, K::Label, "Label5", C::Picture1, 480, 120, 1575, 255, 8)
         .text(kWindowTitle).font(kBodyBold),
@@ -108,16 +112,16 @@ constexpr std::array<ControlSpec, kControlCount> kControls = {{
 
     // The face: two fields, the Enable and Disable buttons and the drop box are drawn on Image1.
     Row(C::Text2, K::TextBox, "Text2", C::Form1, 3840, 3600, 2895, 375, 1)
-        .text("Select App..").tooltip("Style Status").font(kBodyItalic),
+        .text(manifest::kSelectApp).tooltip("Style Status").font(kBodyItalic),
     Row(C::Text1, K::TextBox, "Text1", C::Form1, 3840, 2880, 3015, 375, 0)
-        .text("Select App..").tooltip("App FileName").font(kBodyBold),
+        .text(manifest::kSelectApp).tooltip("App FileName").font(kBodyBold),
     Row(C::Label3, K::Label, "Label3", C::Form1, 6360, 5040, 2415, 735, 4)
         .tooltip("Disable Visual Style..."),
     Row(C::Label2, K::Label, "Label2", C::Form1, 3720, 5040, 2415, 735, 3)
         .tooltip("Enable Visual Style..."),
     Row(C::Label1, K::Label, "Label1", C::Form1, 1560, 840, 5415, 1335, 2)
         .tooltip("Drag and Drop your Old App...").accepts_drops(),
-    Row(C::Image1, K::Image, "Image1", C::Form1, 0, 0, 9000, 6000, kNo).picture(Picture::Background),
+    Row(C::Image1, K::Image, "Image1", C::Form1, 0, 0, 9000, 6000, kNoTab).picture(Picture::Background),
 }};
 
 constexpr bool rows_in_stored_order() {
@@ -147,6 +151,22 @@ Rect first_shown_bounds(Control id) {
         edge = a.apply(edge);
     }
     return r;
+}
+
+int twips_to_pixels(float twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+
+PixelRect stored_pixels(const ControlSpec& row) { return to_pixels({row.left, row.top, row.width, row.height}); }
+
+int font_pixels(const Font& font) { return static_cast<int>(std::lround(font.points * 96.0f / 72.0f)); }
+
+std::vector<Control> tab_order() {
+    std::vector<const ControlSpec*> rows;
+    for (const ControlSpec& s : kControls)
+        if ((s.kind == Kind::TextBox || s.kind == Kind::PictureBox) && s.tab_index != kNoTabIndex) rows.push_back(&s);
+    std::sort(rows.begin(), rows.end(), [](auto* a, auto* b) { return a->tab_index < b->tab_index; });
+    std::vector<Control> order;
+    for (const ControlSpec* s : rows) order.push_back(s->id);
+    return order;
 }
 
 std::vector<Control> children_front_to_back(Control container) {

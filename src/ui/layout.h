@@ -129,6 +129,28 @@ constexpr int twips_to_pixels(int twips) {
     return (twips >= 0 ? twips + kTwipsPerPixel / 2 : twips - kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
+// A position the window was dragged to: to the nearest pixel, halves away from zero.
+int twips_to_pixels(float twips);
+
 constexpr int pixels_to_twips(int pixels) { return pixels * kTwipsPerPixel; }
+
+// A rectangle in pixels; each of its four values is rounded on its own, as Windows places controls.
+struct PixelRect {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+constexpr PixelRect to_pixels(const Rect& r) {
+    return {twips_to_pixels(r.left), twips_to_pixels(r.top), twips_to_pixels(r.width), twips_to_pixels(r.height)};
+}
+// A control's stored position and size, in pixels.
+PixelRect stored_pixels(const ControlSpec& row);
+
+// The font's height in pixels at 96 dots per inch, the density the pictures are drawn for.
+int font_pixels(const Font& font);
+
+// The controls that take the keyboard focus (text boxes and picture boxes), in tab order.
+std::vector<Control> tab_order();
 
 }  // namespace vextra::ui

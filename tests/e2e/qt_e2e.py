@@ -10,6 +10,7 @@ usage: qt_e2e.py --vextra PATH --xdnd-drop PATH --template-tool PATH --assets DI
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -201,6 +202,25 @@ class QtWindowEndToEnd(unittest.TestCase):
     def test_title_strip_drags_the_window(self):
         v = self.vextra
         drag_by_title_strip(v.geometry)
+
+    def test_moves_queued_while_the_program_stalls_land_the_window_under_the_pointer(self):
+        """Moves in 1 px steps, 1 ms apart, with the program stopped for a while in the middle: the
+        events it then finds queued were made while the window stood elsewhere."""
+        v = self.vextra
+        for run in range(3):
+            left, top = v.geometry()
+            xdotool("mousemove", "--sync", left + 300, top + 16, "mousedown", 1)
+            steps = []
+            for step in range(1, 241):
+                steps += ["mousemove", left + 300 + step // 2, top + 16 + step // 4, "sleep", "0.001"]
+            mover = subprocess.Popen(["xdotool", *map(str, steps)])
+            time.sleep(0.1)
+            os.kill(v.process.pid, signal.SIGSTOP)
+            time.sleep(0.15)
+            os.kill(v.process.pid, signal.SIGCONT)
+            mover.wait(timeout=30)
+            xdotool("mouseup", 1)
+            wait_for(lambda: v.geometry() == (left + 120, top + 60), what="the window under the pointer, run %d" % run)
 
     def test_exit_button_ends_the_program(self):
         v = self.vextra

@@ -195,22 +195,21 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
     const std::string first = app("a.exe");
     const std::string second = app("b.exe");
     drop_target(first, "No");
-    form_->label6_click();  // the About panel starts sliding in
+    form_->click(Control::Label6);  // the About panel starts sliding in
     EXPECT_TRUE(form_->takes_drop(Control::Label1));
     bool took_drop_while_open = true;
     view_.while_open = [&](const MessageBoxCall&) {
         took_drop_while_open = form_->takes_drop(Control::Label1);
-        form_->label1_drop(second);
-        form_->label1_drop(app("notes.txt"));  // would open a box of its own
-        form_->label2_click();
-        form_->label3_click();
-        form_->picture1_mouse_down(10, 10);
-        form_->timer1_tick();
-        form_->label6_click();
+        form_->drop(Control::Label1, second);
+        form_->drop(Control::Label1, app("notes.txt"));  // would open a box of its own
+        for (Control clicked : {Control::Label2, Control::Label3, Control::Label4, Control::Label6})
+            form_->click(clicked);
+        form_->mouse(Control::Picture1, ui::MouseAction::Press, 10, 10);
+        form_->tick(Control::Timer1);
     };
     const int left = form_->picture2_left();
     view_.answers = {kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     view_.while_open = nullptr;
 
     EXPECT_FALSE(took_drop_while_open);
@@ -220,13 +219,14 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
     EXPECT_EQ(form_->exelink(), first);
     EXPECT_EQ(form_->text1(), "a.exe");
     EXPECT_EQ(form_->foc(), 0);
+    EXPECT_FALSE(view_.ended);
     EXPECT_EQ(form_->picture2_left(), left);
     EXPECT_TRUE(form_->timer1_enabled());
 
     // Once the box is closed, the window takes drops and ticks again.
     EXPECT_TRUE(form_->takes_drop(Control::Label1));
     EXPECT_FALSE(form_->takes_drop(Control::Label2));
-    form_->timer1_tick();
+    form_->tick(Control::Timer1);
     EXPECT_EQ(form_->picture2_left(), left - Form1::kSlideStep);
 }
 

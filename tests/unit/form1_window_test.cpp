@@ -1,5 +1,5 @@
-// The window's purely visual handlers: the start-up layout, dragging by the title strip, exit,
-// and the About panel's slide on its two timers.
+// The window's purely visual handlers, reached as a back-end reaches them: the start-up layout,
+// dragging by the title strip, exit, and the About panel's slide on its two timers.
 #include <gtest/gtest.h>
 
 #include "recording_view.h"
@@ -21,7 +21,7 @@ protected:
     int run_timer(Control timer) {
         int ticks = 0;
         while (view_.timers[timer] && ticks < 1000) {
-            timer == Control::Timer1 ? form_.timer1_tick() : form_.timer2_tick();
+            form_.tick(timer);
             ++ticks;
         }
         return ticks;
@@ -46,40 +46,61 @@ TEST_F(Form1WindowTest, LoadMakesTheThreeStartUpAdjustments) {
 TEST_F(Form1WindowTest, DraggingTheTitleStripMovesTheWindowByThePointersOffset) {
     view_.left = 1500;
     view_.top = 3000;
-    form_.picture1_mouse_move(100, 100);  // no press: nothing moves
+    form_.mouse(Control::Picture1, MouseAction::Move, 100, 100);  // no press: nothing moves
     EXPECT_EQ(view_.moves, 0);
 
-    form_.picture1_mouse_down(2000.5f, 60.5f);  // halves go to the even neighbour
+    form_.mouse(Control::Picture1, MouseAction::Press, 2000.5f, 60.5f);  // halves go to the even neighbour
     EXPECT_EQ(form_.foc(), -1);
     EXPECT_EQ(form_.posX(), 2000);
     EXPECT_EQ(form_.posY(), 60);
-    form_.picture1_mouse_move(2150, 45);
+    form_.mouse(Control::Picture1, MouseAction::Move, 2150, 45);
     EXPECT_FLOAT_EQ(view_.left, 1650);
     EXPECT_FLOAT_EQ(view_.top, 2985);
-    form_.picture1_mouse_move(-30000, -9000);  // far off the screen: no clamping
+    form_.mouse(Control::Picture1, MouseAction::Move, -30000, -9000);  // far off the screen: no clamping
     EXPECT_FLOAT_EQ(view_.left, 1650 - 32000);
     EXPECT_FLOAT_EQ(view_.top, 2985 - 9060);
 
-    form_.picture1_mouse_up();
+    form_.mouse(Control::Picture1, MouseAction::Release, 0, 0);
     EXPECT_EQ(form_.foc(), 0);
     const int moves = view_.moves;
-    form_.picture1_mouse_move(500, 500);
+    form_.mouse(Control::Picture1, MouseAction::Move, 500, 500);
     EXPECT_EQ(view_.moves, moves);
 
-    form_.picture1_mouse_down(1.5f, 2.5f);
+    form_.mouse(Control::Picture1, MouseAction::Press, 1.5f, 2.5f);
     EXPECT_EQ(form_.posX(), 2);
     EXPECT_EQ(form_.posY(), 2);
 }
 
+// Only the title strip drags, only the drop label takes drops, and a click runs the handler of the
+// control it was made on, if it has one.
+TEST_F(Form1WindowTest, EventsReachTheControlsThatHandleThem) {
+    for (Control pressed : {Control::Label5, Control::Image3, Control::Label4, Control::Label6, Control::Picture2,
+                            Control::Image1, Control::Text1}) {
+        form_.mouse(pressed, MouseAction::Press, 100, 100);
+        form_.mouse(pressed, MouseAction::Move, 500, 500);
+        EXPECT_EQ(form_.foc(), 0) << static_cast<int>(pressed);
+    }
+    EXPECT_EQ(view_.moves, 0);
+    for (const ControlSpec& row : controls())
+        EXPECT_EQ(form_.takes_drop(row.id), row.id == Control::Label1) << row.name;
+    for (Control clicked : {Control::Label1, Control::Label5, Control::Label7, Control::Image2, Control::Picture1,
+                            Control::Text1, Control::Form1}) {
+        form_.click(clicked);
+        EXPECT_FALSE(form_.picture2_visible()) << static_cast<int>(clicked);
+        EXPECT_FALSE(view_.ended);
+        EXPECT_TRUE(view_.boxes.empty());
+    }
+}
+
 TEST_F(Form1WindowTest, Label4EndsTheProgramEvenDuringASlide) {
-    form_.label6_click();
-    form_.timer1_tick();
-    form_.label4_click();
+    form_.click(Control::Label6);
+    form_.tick(Control::Timer1);
+    form_.click(Control::Label4);
     EXPECT_TRUE(view_.ended);
 }
 
 TEST_F(Form1WindowTest, ThePanelSlidesInAndOutInExactSteps) {
-    form_.label6_click();
+    form_.click(Control::Label6);
     EXPECT_TRUE(form_.picture2_visible());
     EXPECT_TRUE(view_.shown[Control::Picture2]);
     EXPECT_EQ(view_.places[Control::Picture2].first, 8400);  // shown parked before the first tick
@@ -87,7 +108,7 @@ TEST_F(Form1WindowTest, ThePanelSlidesInAndOutInExactSteps) {
     EXPECT_EQ(form_.picture2_left(), -100);
     EXPECT_EQ(view_.places[Control::Picture2], std::make_pair(-100, 480));
 
-    form_.label6_click();
+    form_.click(Control::Label6);
     EXPECT_TRUE(form_.timer2_enabled());
     EXPECT_EQ(run_timer(Control::Timer2), 35);
     EXPECT_EQ(form_.picture2_left(), 8400);
@@ -97,35 +118,35 @@ TEST_F(Form1WindowTest, ThePanelSlidesInAndOutInExactSteps) {
 }
 
 TEST_F(Form1WindowTest, ClicksDuringTheSlideInAreIgnored) {
-    form_.label6_click();
-    for (int i = 0; i < 5; ++i) form_.timer1_tick();
-    form_.picture2_click();
-    form_.label6_click();
+    form_.click(Control::Label6);
+    for (int i = 0; i < 5; ++i) form_.tick(Control::Timer1);
+    form_.click(Control::Picture2);
+    form_.click(Control::Label6);
     EXPECT_FALSE(form_.timer2_enabled());
     EXPECT_EQ(run_timer(Control::Timer1), 29);
     EXPECT_EQ(form_.picture2_left(), -100);
 }
 
 TEST_F(Form1WindowTest, APanelClickStartsTheSlideOutWhichAnotherClickDoesNotReverse) {
-    form_.label6_click();
+    form_.click(Control::Label6);
     run_timer(Control::Timer1);
-    form_.picture2_click();
+    form_.click(Control::Picture2);
     EXPECT_TRUE(form_.timer2_enabled());
-    for (int i = 0; i < 10; ++i) form_.timer2_tick();
-    form_.label6_click();
-    form_.picture2_click();
+    for (int i = 0; i < 10; ++i) form_.tick(Control::Timer2);
+    form_.click(Control::Label6);
+    form_.click(Control::Picture2);
     EXPECT_FALSE(form_.timer1_enabled());
     EXPECT_EQ(run_timer(Control::Timer2), 25);
     EXPECT_FALSE(form_.picture2_visible());
     EXPECT_EQ(form_.picture2_left(), 8400);
 
-    form_.label6_click();  // parked again: a new slide-in starts
+    form_.click(Control::Label6);  // parked again: a new slide-in starts
     EXPECT_TRUE(form_.timer1_enabled());
 }
 
 TEST_F(Form1WindowTest, TicksOfAStoppedTimerChangeNothing) {
-    form_.timer1_tick();
-    form_.timer2_tick();
+    form_.tick(Control::Timer1);
+    form_.tick(Control::Timer2);
     EXPECT_EQ(form_.picture2_left(), 8400);
     EXPECT_FALSE(form_.picture2_visible());
 }

@@ -34,20 +34,17 @@ void PictureBox::paintEvent(QPaintEvent*) {
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     pressed_inside_ = true;
-    if (handlers_.pressed) handlers_.pressed(event->position());
+    handlers_.mouse(MouseAction::Press, event->globalPosition());
 }
 
 // The second press of a double click is no new press, as on Windows.
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
-void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-    if (handlers_.moved) handlers_.moved(event->position());
-}
+void PictureBox::mouseMoveEvent(QMouseEvent* event) { handlers_.mouse(MouseAction::Move, event->globalPosition()); }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-    if (handlers_.released) handlers_.released();
-    if (std::exchange(pressed_inside_, false) && rect().contains(event->position().toPoint()) && handlers_.clicked)
-        handlers_.clicked();
+    handlers_.mouse(MouseAction::Release, event->globalPosition());
+    if (std::exchange(pressed_inside_, false) && rect().contains(event->position().toPoint())) handlers_.clicked();
 }
 
 WindowlessControl::WindowlessControl(QWidget* parent, std::function<void()> clicked)
@@ -68,8 +65,7 @@ void WindowlessControl::mousePressEvent(QMouseEvent* event) {
 
 void WindowlessControl::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    if (std::exchange(pressed_inside_, false) && rect().contains(event->position().toPoint()) && clicked_)
-        clicked_();
+    if (std::exchange(pressed_inside_, false) && rect().contains(event->position().toPoint())) clicked_();
 }
 
 void WindowlessControl::mouseMoveEvent(QMouseEvent* event) { event->accept(); }

@@ -10,13 +10,14 @@
 #include <optional>
 #include <string>
 
+#include "ui/form1.h"
+
 namespace vextra::ui::qt {
 
-// Pointer positions are in pixels within the widget.
+// A press, move or release of any button, with the pointer's position on the screen; and a click
+// (a press and release both over the widget).
 struct MouseHandlers {
-    std::function<void(QPointF)> pressed;
-    std::function<void(QPointF)> moved;
-    std::function<void()> released;
+    std::function<void(MouseAction, QPointF)> mouse;
     std::function<void()> clicked;
 };
 

@@ -6,9 +6,10 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QWindow>
-#include <cmath>
+#include <algorithm>
 
 #include "ui/qt/controls.h"
 
@@ -17,9 +18,7 @@ namespace {
 
 QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-QRect pixel_rect(int left, int top, int width, int height) {
-    return {twips_to_pixels(left), twips_to_pixels(top), twips_to_pixels(width), twips_to_pixels(height)};
-}
+QRect to_qrect(const PixelRect& r) { return {r.x, r.y, r.width, r.height}; }
 
 QColor resolve(Colour colour) {
     if (is_system_colour(colour)) {
@@ -38,8 +37,7 @@ QFont resolve(const Font& font) {
     QString face = to_qstring(font.face);
     if (!QFontDatabase::hasFamily(face)) face = to_qstring(kFallbackFace);
     QFont qfont(face);
-    // Sizes are set in pixels at 96 dots per inch, the density the pictures are drawn for.
-    qfont.setPixelSize(static_cast<int>(std::lround(font.points * 96.0f / 72.0f)));
+    qfont.setPixelSize(font_pixels(font));
     qfont.setWeight(font.weight >= 700 ? QFont::Bold : QFont::Normal);
     qfont.setItalic(font.italic);
     return qfont;
@@ -91,13 +89,14 @@ QtForm::QtForm() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
     palette.setColor(QPalette::Window, resolve(row.background));
     setPalette(palette);
     setAutoFillBackground(true);
+    position_ = pos();
     widgets_[static_cast<std::size_t>(Control::Form1)] = this;
     build_children(this, Control::Form1);
 
-    for (auto [timer, tick] : {std::pair{&timer1_, &Form1::timer1_tick}, std::pair{&timer2_, &Form1::timer2_tick}}) {
-        timer->setInterval(kTimerIntervalMs);
+    for (auto [timer, id] : {std::pair{&timer1_, Control::Timer1}, std::pair{&timer2_, Control::Timer2}}) {
+        timer->setInterval(std::max(control(id).interval_ms, kTimerIntervalMs));
         timer->setTimerType(Qt::PreciseTimer);
-        connect(timer, &QTimer::timeout, this, [this, tick = tick] { (form_.*tick)(); });
+        connect(timer, &QTimer::timeout, this, [this, id = id] { form_.tick(id); });
     }
     QWidget::setTabOrder(widget(Control::Text1), widget(Control::Text2));
 }
@@ -115,74 +114,76 @@ void QtForm::build_children(QWidget* container, Control container_id) {
 QWidget* QtForm::create(QWidget* parent, const ControlSpec& row) {
     QWidget* widget = nullptr;
     switch (row.kind) {
-        case Kind::PictureBox: {
-            MouseHandlers handlers;
-            if (row.id == Control::Picture1) {
-                handlers.pressed = [this](QPointF at) {
-                    form_.picture1_mouse_down(static_cast<float>(at.x() * kTwipsPerPixel),
-                                              static_cast<float>(at.y() * kTwipsPerPixel));
-                    // A Wayland client cannot place its own window: the compositor moves it.
-                    if (QGuiApplication::platformName().startsWith("wayland") && windowHandle())
-                        windowHandle()->startSystemMove();
-                };
-                handlers.moved = [this](QPointF at) {
-                    form_.picture1_mouse_move(static_cast<float>(at.x() * kTwipsPerPixel),
-                                              static_cast<float>(at.y() * kTwipsPerPixel));
-                };
-                handlers.released = [this] { form_.picture1_mouse_up(); };
-            }
-            if (const ClickHandler handler = click_handler(row.id))
-                handlers.clicked = [this, handler] { (form_.*handler)(); };
-            widget = new PictureBox(parent, resolve(row.background), picture(row.picture), std::move(handlers));
-            break;
-        }
+        case Kind::PictureBox: widget = create_picture_box(parent, row); break;
         case Kind::Label:
-        case Kind::Image: {
-            std::function<void()> clicked;
-            if (const ClickHandler handler = click_handler(row.id)) clicked = [this, handler] { (form_.*handler)(); };
-            auto* label = new WindowlessControl(parent, std::move(clicked));
-            if (row.kind == Kind::Image) {
-                label->setPixmap(picture(row.picture));
-            } else {
-                label->setText(to_qstring(row.text));
-                label->setWordWrap(true);
-                if (!row.font.face.empty()) label->setFont(resolve(row.font));
-                QPalette palette = label->palette();
-                palette.setColor(QPalette::WindowText, resolve(row.foreground));
-                label->setPalette(palette);
-            }
-            if (row.accepts_drops)
-                label->accept_drops([this, id = row.id] { return form_.takes_drop(id); },
-                                    [this](const std::optional<std::string>& file) { form_.label1_drop(file); });
-            widget = label;
-            break;
-        }
-        case Kind::TextBox: {
-            auto* edit = new QLineEdit(to_qstring(row.text), parent);
-            edit->setReadOnly(true);
-            edit->setFrame(false);
-            edit->setFont(resolve(row.font));
-            QPalette palette = edit->palette();
-            palette.setColor(QPalette::Base, resolve(row.background));
-            palette.setColor(QPalette::Text, resolve(row.foreground));
-            edit->setPalette(palette);
-            edit->setCursorPosition(0);
-            widget = edit;
-            break;
-        }
+        case Kind::Image: widget = create_windowless(parent, row); break;
+        case Kind::TextBox: widget = create_text_box(parent, row); break;
         case Kind::Form:
         case Kind::Timer:
         case Kind::RichTextBox:  // manif holds the manifest text and is never shown
             return nullptr;
     }
     widget->setObjectName(to_qstring(row.name));
-    widget->setGeometry(pixel_rect(row.left, row.top, row.width, row.height));
+    widget->setGeometry(to_qrect(stored_pixels(row)));
     widget->setVisible(row.visible);
     if (!row.tooltip.empty()) {
         widget->setToolTip(to_qstring(row.tooltip));
         widget->setAccessibleName(to_qstring(row.tooltip));
     }
     return widget;
+}
+
+QWidget* QtForm::create_picture_box(QWidget* parent, const ControlSpec& row) {
+    const Control id = row.id;
+    MouseHandlers handlers;
+    handlers.mouse = [this, id](MouseAction action, QPointF global) {
+        const QPointF at = local_position(id, global);
+        form_.mouse(id, action, static_cast<float>(at.x() * kTwipsPerPixel), static_cast<float>(at.y() * kTwipsPerPixel));
+        // A Wayland client cannot place its own window: the compositor moves it.
+        if (action == MouseAction::Press && form_.foc() && QGuiApplication::platformName().startsWith("wayland") &&
+            windowHandle())
+            windowHandle()->startSystemMove();
+    };
+    handlers.clicked = [this, id] { form_.click(id); };
+    return new PictureBox(parent, resolve(row.background), picture(row.picture), std::move(handlers));
+}
+
+QWidget* QtForm::create_windowless(QWidget* parent, const ControlSpec& row) {
+    const Control id = row.id;
+    auto* control = new WindowlessControl(parent, [this, id] { form_.click(id); });
+    control->accept_drops([this, id] { return form_.takes_drop(id); },
+                          [this, id](const std::optional<std::string>& file) { form_.drop(id, file); });
+    if (row.kind == Kind::Image) {
+        control->setPixmap(picture(row.picture));
+        return control;
+    }
+    control->setText(to_qstring(row.text));
+    control->setWordWrap(true);
+    if (!row.font.face.empty()) control->setFont(resolve(row.font));
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, resolve(row.foreground));
+    control->setPalette(palette);
+    return control;
+}
+
+QWidget* QtForm::create_text_box(QWidget* parent, const ControlSpec& row) {
+    auto* edit = new QLineEdit(to_qstring(row.text), parent);
+    edit->setReadOnly(row.read_only);
+    edit->setFrame(false);
+    edit->setFont(resolve(row.font));
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, resolve(row.background));
+    palette.setColor(QPalette::Text, resolve(row.foreground));
+    edit->setPalette(palette);
+    edit->setCursorPosition(0);
+    return edit;
+}
+
+// Where a pointer at `global` on the screen lies within the control, with the window where it was
+// last placed: a burst of queued moves then each bring the grab point back under the pointer,
+// however far behind the events are.
+QPointF QtForm::local_position(Control id, QPointF global) const {
+    return global - QPointF(position_) - QPointF(widget(id)->mapTo(this, QPoint(0, 0)));
 }
 
 int QtForm::message_box(const std::string& prompt, int buttons, const std::string& title) {
@@ -219,12 +220,20 @@ void QtForm::enable_timer(Control timer, bool enabled) {
     else qtimer.stop();
 }
 
-float QtForm::window_left() const { return static_cast<float>(pos().x() * kTwipsPerPixel); }
+float QtForm::window_left() const { return static_cast<float>(pixels_to_twips(position_.x())); }
 
-float QtForm::window_top() const { return static_cast<float>(pos().y() * kTwipsPerPixel); }
+float QtForm::window_top() const { return static_cast<float>(pixels_to_twips(position_.y())); }
 
 void QtForm::move_window(float left, float top) {
-    move(static_cast<int>(std::lround(left / kTwipsPerPixel)), static_cast<int>(std::lround(top / kTwipsPerPixel)));
+    position_ = QPoint(twips_to_pixels(left), twips_to_pixels(top));
+    move(position_);
+}
+
+void QtForm::moveEvent(QMoveEvent* event) {
+    // Where the window system placed the window; during a drag, where the program last put it
+    // counts, since the window system may report older positions of it late.
+    if (!form_.foc()) position_ = event->pos();
+    QWidget::moveEvent(event);
 }
 
 void QtForm::end_program() {

@@ -13,8 +13,8 @@ namespace vextra::ui::qt {
 
 class QtForm final : public QWidget, public FormView {
 public:
-    // The interval of the slide timers. Asked for as fast as possible; this pace makes the slide
-    // take about half a second, as it does with Windows' timers.
+    // The shortest interval of the slide timers. They ask for the fastest tick there is, which on
+    // Windows comes about every 15 ms; the slide keeps that pace (about half a second) here too.
     static constexpr int kTimerIntervalMs = 15;
 
     QtForm();
@@ -33,14 +33,22 @@ public:
     void move_window(float left, float top) override;
     void end_program() override;
 
+protected:
+    void moveEvent(QMoveEvent* event) override;
+
 private:
     void build_children(QWidget* container, Control container_id);
     QWidget* create(QWidget* parent, const ControlSpec& row);
+    QWidget* create_picture_box(QWidget* parent, const ControlSpec& row);
+    QWidget* create_windowless(QWidget* parent, const ControlSpec& row);
+    QWidget* create_text_box(QWidget* parent, const ControlSpec& row);
+    QPointF local_position(Control id, QPointF global) const;
 
     Form1 form_{*this};
     std::array<QWidget*, kControlCount> widgets_{};
     QTimer timer1_;
     QTimer timer2_;
+    QPoint position_;  // the window's position on the screen, as last placed
 };
 
 }  // namespace vextra::ui::qt

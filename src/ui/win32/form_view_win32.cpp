@@ -24,11 +24,7 @@ struct Creation {
     Control id;
 };
 
-RECT pixel_rect(int left, int top, int width, int height) {
-    const int x = twips_to_pixels(left);
-    const int y = twips_to_pixels(top);
-    return {x, y, x + twips_to_pixels(width), y + twips_to_pixels(height)};
-}
+RECT to_rect(const PixelRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
 
 COLORREF resolve(Colour colour) {
     return is_system_colour(colour) ? GetSysColor(system_colour_index(colour)) : static_cast<COLORREF>(colour);
@@ -53,8 +49,7 @@ bool face_installed(const wchar_t* face) {
 HFONT create_font(const Font& font) {
     std::wstring face = to_wide(font.face);
     if (!face_installed(face.c_str())) face = to_wide(kFallbackFace);
-    // Sized in pixels at 96 dots per inch, the density the pictures are drawn for.
-    const int height = -static_cast<int>(std::lround(font.points * 96.0f / 72.0f));
+    const int height = -font_pixels(font);
     return CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
@@ -86,24 +81,12 @@ void fill(HDC dc, const RECT& rect, Colour colour) {
 
 bool is_window_kind(Kind kind) { return kind == Kind::PictureBox || kind == Kind::TextBox; }
 
-enum class Mouse { Down, Move, Up };
-
-Mouse mouse_event(UINT message) {
-    switch (message) {
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN: return Mouse::Down;
-        case WM_MOUSEMOVE: return Mouse::Move;
-        default: return Mouse::Up;
-    }
-}
-
 }  // namespace
 
 Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
     for (const ControlSpec& row : controls()) {
         const auto i = static_cast<std::size_t>(row.id);
-        bounds_[i] = pixel_rect(row.left, row.top, row.width, row.height);
+        bounds_[i] = to_rect(stored_pixels(row));
         visible_[i] = row.visible;
         texts_[i] = to_wide(row.text);
         if (!row.font.face.empty()) fonts_[i] = create_font(row.font);
@@ -248,7 +231,8 @@ LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wpa
         case WM_RBUTTONDBLCLK:
         case WM_MBUTTONDBLCLK: return 0;
         case WM_MOUSEMOVE:
-            if (pressed_ ? *pressed_ == container : hit(container, at) == container) mouse(container, message, at);
+            if (pressed_ ? *pressed_ == container : hit(container, at) == container)
+                mouse(container, MouseAction::Move, at);
             return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
@@ -269,15 +253,14 @@ LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wpa
             break;
         }
         case WM_TIMER:
-            if (wparam == static_cast<WPARAM>(Control::Timer1)) form_.timer1_tick();
-            if (wparam == static_cast<WPARAM>(Control::Timer2)) form_.timer2_tick();
+            form_.tick(static_cast<Control>(wparam));
             return 0;
         case kDropMessage:
             if (!drops_.empty()) {
                 auto [target, file] = std::move(drops_.front());
                 drops_.pop_front();
                 // A message box may have opened between the drop and this message.
-                if (target == Control::Label1 && form_.takes_drop(target)) form_.label1_drop(file);
+                form_.drop(target, file);
             }
             return 0;
         case WM_DESTROY:
@@ -370,40 +353,29 @@ void Win32Form::press(Control container, HWND hwnd, POINT at) {
         press_container_ = container;
         SetCapture(hwnd);
     }
-    if (*pressed_ == container) mouse(container, WM_LBUTTONDOWN, at);
+    if (*pressed_ == container) mouse(container, MouseAction::Press, at);
 }
 
 void Win32Form::release(Control container, HWND hwnd, POINT at, WPARAM buttons_left) {
     if (!pressed_) return;
-    if (*pressed_ == container) mouse(container, WM_LBUTTONUP, at);
+    if (*pressed_ == container) mouse(container, MouseAction::Release, at);
     if (buttons_left & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) return;
     const Control owner = *pressed_;
     RECT area = bounds(owner);
     if (owner == container) GetClientRect(hwnd, &area);
     pressed_.reset();
     ReleaseCapture();
-    if (PtInRect(&area, at)) click(owner);
+    if (PtInRect(&area, at)) form_.click(owner);
 }
 
 void Win32Form::end_press(Control container) {
     if (!pressed_ || press_container_ != container) return;
-    if (*pressed_ == container) mouse(container, WM_LBUTTONUP, POINT{});
+    if (*pressed_ == container) mouse(container, MouseAction::Release, POINT{});
     pressed_.reset();
 }
 
-void Win32Form::click(Control id) {
-    if (const ClickHandler handler = click_handler(id)) (form_.*handler)();
-}
-
-void Win32Form::mouse(Control container, UINT message, POINT at) {
-    if (container != Control::Picture1) return;
-    const auto x = static_cast<float>(pixels_to_twips(at.x));
-    const auto y = static_cast<float>(pixels_to_twips(at.y));
-    switch (mouse_event(message)) {
-        case Mouse::Down: form_.picture1_mouse_down(x, y); break;
-        case Mouse::Move: form_.picture1_mouse_move(x, y); break;
-        case Mouse::Up: form_.picture1_mouse_up(); break;
-    }
+void Win32Form::mouse(Control container, MouseAction action, POINT at) {
+    form_.mouse(container, action, static_cast<float>(pixels_to_twips(at.x)), static_cast<float>(pixels_to_twips(at.y)));
 }
 
 void Win32Form::invalidate(Control id) {
@@ -464,8 +436,7 @@ float Win32Form::window_top() const {
 }
 
 void Win32Form::move_window(float left, float top) {
-    SetWindowPos(window(Control::Form1), nullptr, static_cast<int>(std::lround(left / kTwipsPerPixel)),
-                 static_cast<int>(std::lround(top / kTwipsPerPixel)), 0, 0,
+    SetWindowPos(window(Control::Form1), nullptr, twips_to_pixels(left), twips_to_pixels(top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

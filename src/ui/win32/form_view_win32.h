@@ -57,8 +57,8 @@ private:
     void press(Control container, HWND hwnd, POINT at);
     void release(Control container, HWND hwnd, POINT at, WPARAM buttons_left);
     void end_press(Control container);
-    void click(Control id);
-    void mouse(Control container, UINT message, POINT at);
+    // A mouse action over a picture box (the container itself), at a point in its client area.
+    void mouse(Control container, MouseAction action, POINT at);
 
     HWND window(Control id) const { return windows_[static_cast<std::size_t>(id)]; }
     RECT& bounds(Control id) { return bounds_[static_cast<std::size_t>(id)]; }
