@@ -223,6 +223,24 @@ private slots:
         QCOMPARE(text_of(Control::Text2), QString("Select App.."));
     }
 
+    // Tab and Shift+Tab go round the controls that take the focus, in the table's tab order; the
+    // About panel joins the round while it is shown.
+    void tab_goes_round_in_tab_order() {
+        QApplication::setActiveWindow(window_.get());
+        QTRY_COMPARE(QApplication::focusWidget(), window_->widget(Control::Text1));
+        const auto round = [this](Qt::Key key, const QList<Control>& expected) {
+            for (Control next : expected) {
+                QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+                QCOMPARE(QApplication::focusWidget()->objectName(), window_->widget(next)->objectName());
+            }
+        };
+        round(Qt::Key_Tab, {Control::Text2, Control::Picture1, Control::Text1});
+        round(Qt::Key_Backtab, {Control::Picture1, Control::Text2, Control::Text1});
+        slide_panel();
+        round(Qt::Key_Tab, {Control::Text2, Control::Picture1, Control::Picture2, Control::Text1});
+        round(Qt::Key_Backtab, {Control::Picture2, Control::Picture1, Control::Text2, Control::Text1});
+    }
+
     void a_dropped_executable_becomes_the_target() {
         drop({QUrl::fromLocalFile(QString::fromStdString(write("old.exe"))), QUrl::fromLocalFile("/elsewhere/second.exe")});
         QCOMPARE(text_of(Control::Text1), QString("old.exe"));

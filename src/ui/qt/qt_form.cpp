@@ -98,7 +98,8 @@ QtForm::QtForm() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
         timer->setTimerType(Qt::PreciseTimer);
         connect(timer, &QTimer::timeout, this, [this, id = id] { form_.tick(id); });
     }
-    QWidget::setTabOrder(widget(Control::Text1), widget(Control::Text2));
+    const std::vector<Control> order = tab_order();
+    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(widget(order[i - 1]), widget(order[i]));
 }
 
 void QtForm::build_children(QWidget* container, Control container_id) {
@@ -145,7 +146,9 @@ QWidget* QtForm::create_picture_box(QWidget* parent, const ControlSpec& row) {
             windowHandle()->startSystemMove();
     };
     handlers.clicked = [this, id] { form_.click(id); };
-    return new PictureBox(parent, resolve(row.background), picture(row.picture), std::move(handlers));
+    auto* box = new PictureBox(parent, resolve(row.background), picture(row.picture), std::move(handlers));
+    box->setFocusPolicy(Qt::StrongFocus);  // a picture box takes the focus, as it does on Windows
+    return box;
 }
 
 QWidget* QtForm::create_windowless(QWidget* parent, const ControlSpec& row) {
