@@ -9,7 +9,7 @@
 namespace vextra::manifest {
 namespace {
 
-int ask(platform::Dialogs& dialogs, std::string_view prompt, int buttons) {
+int show_box(platform::Dialogs& dialogs, std::string_view prompt, int buttons) {
     return dialogs.message_box(std::string(prompt), buttons, std::string(kProductName));
 }
 
@@ -17,14 +17,14 @@ int ask(platform::Dialogs& dialogs, std::string_view prompt, int buttons) {
 void report_failure(platform::Dialogs& dialogs, std::string_view what, const std::string& exelink,
                     std::error_code error) {
     if (!error) error = std::make_error_code(std::errc::io_error);
-    ask(dialogs, std::string(what) + platform::lookup_name(exelink) + ": " + platform::error_text(error),
+    show_box(dialogs, std::string(what) + platform::lookup_name(exelink) + ": " + platform::error_text(error),
         platform::buttons::kOkWarning);
 }
 
 // After a change on disk: the program's new time makes Windows read its manifest afresh.
 void renew_program_time(platform::Dialogs& dialogs, const std::string& exelink) {
     if (const std::error_code error = platform::touch(exelink)) {
-        ask(dialogs,
+        show_box(dialogs,
             std::string(kCacheBefore) + platform::lookup_name(exelink) + std::string(kCacheAfter) +
                 platform::error_text(error),
             platform::buttons::kOkWarning);
@@ -37,19 +37,19 @@ void enable(std::string exelink, std::string_view style_status, const platform::
             bool template_usable, platform::Dialogs& dialogs) {
     if (exelink.empty() || style_status != kStatusNo) return;
     if (!template_usable) {
-        ask(dialogs, kTemplateMissing, platform::buttons::kOkWarning);
+        show_box(dialogs, kTemplateMissing, platform::buttons::kOkWarning);
         return;
     }
     const std::string name = platform::lookup_name(exelink);
     if (const auto own = platform::embedded_manifest(exelink)) {
-        ask(dialogs,
+        show_box(dialogs,
             asks_for_visual_styles(*own)
                 ? name + std::string(kAlreadyStyled)
                 : name + std::string(kOwnManifestBefore) + name + std::string(kOwnManifestAfter),
             platform::buttons::kOkWarning);
         return;
     }
-    if (ask(dialogs, std::string(kEnablePrompt) + name, platform::buttons::kYesNoWarning) != platform::answer::kYes)
+    if (show_box(dialogs, std::string(kEnablePrompt) + name, platform::buttons::kYesNoWarning) != platform::answer::kYes)
         return;
 
     const std::string manifest = manifest_path(exelink);
@@ -72,7 +72,7 @@ void disable(std::string exelink, std::string_view style_status, platform::Dialo
     platform::set_attributes(manifest, platform::attribute::kNormal);
 
     const std::string prompt = std::string(kDisablePrompt) + platform::lookup_name(exelink);
-    if (ask(dialogs, prompt, platform::buttons::kYesNoWarning) != platform::answer::kYes) {
+    if (show_box(dialogs, prompt, platform::buttons::kYesNoWarning) != platform::answer::kYes) {
         platform::set_attributes(manifest, kManifestAttributes);
         return;
     }

@@ -15,6 +15,8 @@ namespace vextra::ui {
 namespace {
 
 using platform::answer::kNo;
+using platform::buttons::kOkWarning;
+using platform::buttons::kYesNoWarning;
 using platform::answer::kYes;
 using test::Form1Test;
 using test::kTitle;
@@ -71,7 +73,7 @@ TEST_F(Form1Test, TheWindowOpensWhateverStyleDllIs) {
         start_here();  // returns at once: nothing blocks or reads without end
         drop_target(app(), "No");
         form_->label2_click();
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{kNoTemplate, 48, kTitle}}));
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{kNoTemplate, kOkWarning, kTitle}}));
         EXPECT_FALSE(platform::path_exists(manifest()));
     }
 }
@@ -118,7 +120,7 @@ TEST_F(Form1Test, ALinkAtTheManifestPathChangesNothingItPointsTo) {
             view_.answers = {answer};
             form_->label3_click();
             EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                                       {"Do you want to Disable visual style for app.exe", 52, kTitle}}));
+                                       {"Do you want to Disable visual style for app.exe", kYesNoWarning, kTitle}}));
             EXPECT_EQ(is_link(manifest()), answer == kNo);
             EXPECT_EQ(Snapshot::of(target), before);
         }
@@ -152,7 +154,7 @@ TEST_F(Form1Test, AFolderAtTheManifestPathIsNoManifest) {
     ASSERT_EQ(view_.boxes.size(), 2u);
     EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: " +
                                                   platform::error_text(std::make_error_code(std::errc::is_a_directory)),
-                                              48, kTitle}));
+                                              kOkWarning, kTitle}));
     EXPECT_EQ(Snapshot::of(manifest()), before);
 }
 
@@ -168,7 +170,7 @@ TEST_F(Form1Test, EnableInAFolderTheUserMayNotWriteSaysSo) {
     view_.answers = {kYes};
     form_->label2_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: Permission denied", 48, kTitle}));
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: Permission denied", kOkWarning, kTitle}));
     EXPECT_FALSE(platform::path_exists(exe + ".manifest"));
 }
 

@@ -14,6 +14,8 @@ namespace vextra::ui {
 namespace {
 
 using platform::answer::kNo;
+using platform::buttons::kOkWarning;
+using platform::buttons::kYesNoWarning;
 using platform::answer::kYes;
 using test::attributes;
 using test::Form1Test;
@@ -56,7 +58,7 @@ TEST_F(Form1Test, AcceptsOnlyNamesEndingInExeOrEXE) {
             EXPECT_EQ(view_.texts[Control::Text2], "No");
         } else {
             EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                                       {c.file + " is not a Windows executeable File.", 48, kTitle}}));
+                                       {c.file + " is not a Windows executeable File.", kOkWarning, kTitle}}));
         }
     }
 }
@@ -75,7 +77,7 @@ TEST_F(Form1Test, ARefusedDropKeepsTheEarlierTarget) {
 TEST_F(Form1Test, ADropWithoutFilesReusesTheLastDroppedPath) {
     start();
     form_->label1_drop(std::nullopt);
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{" is not a Windows executeable File.", 48, kTitle}}));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{" is not a Windows executeable File.", kOkWarning, kTitle}}));
 
     const std::string target = app();
     drop_target(target, "No");
@@ -114,7 +116,7 @@ TEST_F(Form1Test, EnableWritesTheManifestReadOnlyHiddenSystem) {
     drop_target(app(), "No");
     view_.answers = {kYes};
     form_->label2_click();
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for app.exe", 52, kTitle}}));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for app.exe", kYesNoWarning, kTitle}}));
     EXPECT_EQ(read_whole_file(manifest()), kManifestText);
     EXPECT_EQ(attributes(manifest()), 0x27u);
     EXPECT_EQ(form_->text2(), "No");
@@ -157,7 +159,7 @@ TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) {
     drop_target(app(), "No");
     form_->label2_click();
     EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                               {"Cannot enable visual style: the template style.dll could not be loaded.", 48, kTitle}}));
+                               {"Cannot enable visual style: the template style.dll could not be loaded.", kOkWarning, kTitle}}));
     EXPECT_FALSE(platform::path_exists(manifest()));
 }
 
@@ -183,7 +185,7 @@ TEST_F(Form1Test, EnableWritesNothingWithATemplateThatIsNoManifest) {
         drop_target(app(), "No");
         form_->label2_click();
         EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                                   {"Cannot enable visual style: the template style.dll could not be loaded.", 48, kTitle}}));
+                                   {"Cannot enable visual style: the template style.dll could not be loaded.", kOkWarning, kTitle}}));
         EXPECT_FALSE(platform::path_exists(manifest()));
     }
 }
@@ -213,7 +215,7 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
     view_.while_open = nullptr;
 
     EXPECT_FALSE(took_drop_while_open);
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for a.exe", 52, kTitle}}));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for a.exe", kYesNoWarning, kTitle}}));
     EXPECT_EQ(read_whole_file(manifest("a.exe")), kManifestText);
     EXPECT_FALSE(platform::path_exists(manifest("b.exe")));
     EXPECT_EQ(form_->exelink(), first);
@@ -250,7 +252,7 @@ TEST_F(Form1Test, EnableOnAProgramWithItsOwnManifestSaysWhyAndWritesNothing) {
         const std::string target = apps_.write("app.exe", program);
         drop_target(target, "No");
         form_->label2_click();
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{c.prompt, 48, kTitle}}));
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{c.prompt, kOkWarning, kTitle}}));
         EXPECT_FALSE(platform::path_exists(manifest()));
         EXPECT_EQ(read_whole_file(target), program);
     }
@@ -300,7 +302,7 @@ TEST_F(Form1Test, ATimeThatCannotBeSetIsReportedAndTheManifestStays) {
     EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"The manifest of  was changed, but Windows may go on using the previous "
                                               "setting until the computer restarts: " +
                                                   platform::error_text(test::kFileNotFound),
-                                              48, kTitle}));
+                                              kOkWarning, kTitle}));
     EXPECT_EQ(read_whole_file(manifest()), kManifestText);
 }
 
@@ -313,7 +315,7 @@ TEST_F(Form1Test, EnableReportsAManifestItCouldNotWrite) {
     view_.answers = {kYes};
     form_->label2_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: " + platform::error_text(test::kAccessDenied), 48, kTitle}));
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: " + platform::error_text(test::kAccessDenied), kOkWarning, kTitle}));
     EXPECT_EQ(read_whole_file(manifest()), "someone else's");
 }
 
@@ -335,7 +337,7 @@ TEST_F(Form1Test, DisableClearsTheAttributesBeforeAskingAndDeletesOnYes) {
     view_.while_open = [&](const MessageBoxCall&) { while_asked = attributes(manifest()); };
     view_.answers = {kYes};
     form_->label3_click();
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Disable visual style for app.exe", 52, kTitle}}));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Disable visual style for app.exe", kYesNoWarning, kTitle}}));
     EXPECT_EQ(while_asked, 0x20u);
     EXPECT_FALSE(platform::path_exists(manifest()));
     EXPECT_EQ(form_->text2(), "Yes");
@@ -370,7 +372,7 @@ TEST_F(Form1Test, DisableReportsAManifestThatStays) {
     view_.answers = {kYes};
     form_->label3_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: " + platform::error_text(test::kAccessDenied), 48, kTitle}));
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: " + platform::error_text(test::kAccessDenied), kOkWarning, kTitle}));
     EXPECT_TRUE(platform::path_exists(manifest()));
 }
 
