@@ -10,12 +10,11 @@
 #include "platform/files.h"
 #include "recording_view.h"
 #include "temp_dir.h"
-#include "template_encoder.h"
 #include "ui/form1.h"
 
 namespace vextra::test {
 
-inline constexpr const char* kManifestSource = "<?xml version=\"1.0\"?>\n<assembly manifestVersion=\"1.0\"/>\n";
+// The manifest text that data/template/style.dll holds.
 inline constexpr const char* kManifestText = "<?xml version=\"1.0\"?>\r\n<assembly manifestVersion=\"1.0\"/>\r\n";
 inline constexpr const char* kTitle = "Korvane Vextra";
 
@@ -28,7 +27,7 @@ class Form1Test : public ::testing::Test {
 protected:
     // Starts the window with `style.dll` in its working directory, or without one.
     void start(bool with_template = true) {
-        if (with_template) work_.write("style.dll", tools::encode_template(kManifestSource).rtf);
+        if (with_template) work_.write("style.dll", read_whole_file(VEXTRA_TEST_DATA_DIR "/template/style.dll"));
         start_here();
     }
 
