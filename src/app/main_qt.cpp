@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <xcb/xcb.h>
 
-#include "ui/qt/qt_form.h"
+#include "ui/qt/form_view_qt.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
-    vextra::ui::qt::QtForm window;
+    vextra::ui::qt::QtFormView window;
     window.form().load();
     window.show();
     return application.exec();

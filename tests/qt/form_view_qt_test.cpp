@@ -16,10 +16,10 @@
 #include <memory>
 
 #include "platform/files.h"
-#include "ui/qt/qt_form.h"
+#include "ui/qt/form_view_qt.h"
 
 using vextra::ui::Control;
-using vextra::ui::qt::QtForm;
+using vextra::ui::qt::QtFormView;
 
 namespace {
 
@@ -33,12 +33,12 @@ struct SeenBox {
 
 }  // namespace
 
-class QtFormTest : public QObject {
+class QtFormViewTest : public QObject {
     Q_OBJECT
 
 private:
     std::filesystem::path dir_;
-    std::unique_ptr<QtForm> window_;
+    std::unique_ptr<QtFormView> window_;
 
     std::string write(const std::string& name, const std::string& content = "MZ") {
         const auto path = dir_ / name;
@@ -109,7 +109,7 @@ private slots:
         // Inside the build tree, whose file system keeps extended attributes.
         dir_ = std::filesystem::current_path() / ("vextra-qt-" + std::to_string(QCoreApplication::applicationPid()));
         std::filesystem::create_directories(dir_);
-        window_ = std::make_unique<QtForm>();
+        window_ = std::make_unique<QtFormView>();
         window_->form().load();
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -365,5 +365,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(QtFormTest)
-#include "qt_form_test.moc"
+QTEST_MAIN(QtFormViewTest)
+#include "form_view_qt_test.moc"

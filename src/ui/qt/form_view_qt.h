@@ -11,13 +11,13 @@
 
 namespace vextra::ui::qt {
 
-class QtForm final : public QWidget, public FormView {
+class QtFormView final : public QWidget, public FormView {
 public:
     // The shortest interval of the slide timers. They ask for the fastest tick there is, which on
     // Windows comes about every 15 ms; the slide keeps that pace (about half a second) here too.
     static constexpr int kTimerIntervalMs = 15;
 
-    QtForm();
+    QtFormView();
 
     Form1& form() { return form_; }
     // The widget that stands for a control (none for timers and the hidden manif).

@@ -1,4 +1,4 @@
-#include "ui/qt/qt_form.h"
+#include "ui/qt/form_view_qt.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -80,7 +80,7 @@ QPixmap picture(Picture picture) {
 
 }  // namespace
 
-QtForm::QtForm() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
+QtFormView::QtFormView() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
     const ControlSpec& row = control(Control::Form1);
     setWindowTitle(to_qstring(row.text));
     setWindowIcon(app_icon().icon);
@@ -102,7 +102,7 @@ QtForm::QtForm() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
     for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(widget(order[i - 1]), widget(order[i]));
 }
 
-void QtForm::build_children(QWidget* container, Control container_id) {
+void QtFormView::build_children(QWidget* container, Control container_id) {
     const std::vector<Control> front_to_back = children_front_to_back(container_id);
     // A widget created later lies above its earlier siblings, so the backmost comes first.
     for (auto it = front_to_back.rbegin(); it != front_to_back.rend(); ++it) {
@@ -112,7 +112,7 @@ void QtForm::build_children(QWidget* container, Control container_id) {
     }
 }
 
-QWidget* QtForm::create(QWidget* parent, const ControlSpec& row) {
+QWidget* QtFormView::create(QWidget* parent, const ControlSpec& row) {
     QWidget* widget = nullptr;
     switch (row.kind) {
         case Kind::PictureBox: widget = create_picture_box(parent, row); break;
@@ -134,7 +134,7 @@ QWidget* QtForm::create(QWidget* parent, const ControlSpec& row) {
     return widget;
 }
 
-QWidget* QtForm::create_picture_box(QWidget* parent, const ControlSpec& row) {
+QWidget* QtFormView::create_picture_box(QWidget* parent, const ControlSpec& row) {
     const Control id = row.id;
     MouseHandlers handlers;
     handlers.mouse = [this, id](MouseAction action, QPointF global) {
@@ -151,7 +151,7 @@ QWidget* QtForm::create_picture_box(QWidget* parent, const ControlSpec& row) {
     return box;
 }
 
-QWidget* QtForm::create_windowless(QWidget* parent, const ControlSpec& row) {
+QWidget* QtFormView::create_windowless(QWidget* parent, const ControlSpec& row) {
     const Control id = row.id;
     auto* control = new WindowlessControl(parent, [this, id] { form_.click(id); });
     control->accept_drops([this, id] { return form_.takes_drop(id); },
@@ -169,7 +169,7 @@ QWidget* QtForm::create_windowless(QWidget* parent, const ControlSpec& row) {
     return control;
 }
 
-QWidget* QtForm::create_text_box(QWidget* parent, const ControlSpec& row) {
+QWidget* QtFormView::create_text_box(QWidget* parent, const ControlSpec& row) {
     auto* edit = new QLineEdit(to_qstring(row.text), parent);
     edit->setReadOnly(row.read_only);
     edit->setFrame(false);
@@ -185,11 +185,11 @@ QWidget* QtForm::create_text_box(QWidget* parent, const ControlSpec& row) {
 // Where a pointer at `global` on the screen lies within the control, with the window where it was
 // last placed: a burst of queued moves then each bring the grab point back under the pointer,
 // however far behind the events are.
-QPointF QtForm::local_position(Control id, QPointF global) const {
+QPointF QtFormView::local_position(Control id, QPointF global) const {
     return global - QPointF(position_) - QPointF(widget(id)->mapTo(this, QPoint(0, 0)));
 }
 
-int QtForm::message_box(const std::string& prompt, int buttons, const std::string& title) {
+int QtFormView::message_box(const std::string& prompt, int buttons, const std::string& title) {
     QMessageBox box(QMessageBox::Warning, to_qstring(title), to_qstring(prompt), QMessageBox::NoButton, this);
     if (buttons == platform::buttons::kYesNoWarning) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -205,41 +205,41 @@ int QtForm::message_box(const std::string& prompt, int buttons, const std::strin
     }
 }
 
-void QtForm::show_text(Control box, const std::string& text) {
+void QtFormView::show_text(Control box, const std::string& text) {
     auto* edit = static_cast<QLineEdit*>(widget(box));
     edit->setText(to_qstring(text));
     edit->setCursorPosition(0);
 }
 
-void QtForm::place_control(Control id, int left, int top) {
+void QtFormView::place_control(Control id, int left, int top) {
     widget(id)->move(twips_to_pixels(left), twips_to_pixels(top));
 }
 
-void QtForm::show_control(Control id, bool visible) { widget(id)->setVisible(visible); }
+void QtFormView::show_control(Control id, bool visible) { widget(id)->setVisible(visible); }
 
-void QtForm::enable_timer(Control timer, bool enabled) {
+void QtFormView::enable_timer(Control timer, bool enabled) {
     QTimer& qtimer = timer == Control::Timer1 ? timer1_ : timer2_;
     if (enabled) qtimer.start();
     else qtimer.stop();
 }
 
-float QtForm::window_left() const { return static_cast<float>(pixels_to_twips(position_.x())); }
+float QtFormView::window_left() const { return static_cast<float>(pixels_to_twips(position_.x())); }
 
-float QtForm::window_top() const { return static_cast<float>(pixels_to_twips(position_.y())); }
+float QtFormView::window_top() const { return static_cast<float>(pixels_to_twips(position_.y())); }
 
-void QtForm::move_window(float left, float top) {
+void QtFormView::move_window(float left, float top) {
     position_ = QPoint(twips_to_pixels(left), twips_to_pixels(top));
     move(position_);
 }
 
-void QtForm::moveEvent(QMoveEvent* event) {
+void QtFormView::moveEvent(QMoveEvent* event) {
     // Where the window system placed the window; during a drag, where the program last put it
     // counts, since the window system may report older positions of it late.
     if (!form_.foc()) position_ = event->pos();
     QWidget::moveEvent(event);
 }
 
-void QtForm::end_program() {
+void QtFormView::end_program() {
     timer1_.stop();
     timer2_.stop();
     QCoreApplication::exit(0);
