@@ -5,8 +5,8 @@
 // Each call opens the entry at the path itself (FILE_FLAG_OPEN_REPARSE_POINT), looks at what the
 // handle is, and acts through that handle, so what was checked is what is changed. Windows opens a
 // symbolic link itself; Wine opens what a Unix symbolic link leads to and shows no sign of the link
-// but the handle's final path, which is the target's: a handle whose final path is not the entry's
-// own is treated as a link too.
+// but the name the handle is open on, which is the target's: a handle open on another name than
+// the entry's own is treated as a link too.
 #include "platform/files.h"
 
 #ifndef NOMINMAX
@@ -241,13 +241,11 @@ std::error_code open_entry(const std::wstring& path, DWORD access, Entry& entry)
             return {};
         }
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        entry.kind = Kind::Directory;
-        return {};
-    }
     bool itself = false;
     if (auto error = is_entry_itself(entry.handle.get(), path, itself)) return error;
-    entry.kind = itself ? Kind::RegularFile : Kind::FollowedLink;
+    entry.kind = !itself                                              ? Kind::FollowedLink
+                 : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? Kind::Directory
+                                                                      : Kind::RegularFile;
     return {};
 }
 
@@ -441,6 +439,22 @@ std::error_code read_file(const std::string& path, std::string& content, std::ui
     }
     content = std::move(data);
     return {};
+}
+
+std::error_code touch(const std::string& path) {
+    std::wstring wide;
+    if (auto error = wide_path(path, wide)) return error;
+    Entry entry;
+    if (auto error = open_entry(wide, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, entry)) return error;
+    // Through Wine's handle on a link's target, only the target's time could be set.
+    if (entry.kind == Kind::FollowedLink || entry.kind == Kind::Other) return windows_error(ERROR_NOT_SUPPORTED);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    // Zero times and attributes are left as they are.
+    FILE_BASIC_INFO basic{};
+    basic.LastWriteTime.LowPart = now.dwLowDateTime;
+    basic.LastWriteTime.HighPart = static_cast<LONG>(now.dwHighDateTime);
+    return set_information(entry.handle.get(), FileBasicInfo, &basic, sizeof basic);
 }
 
 bool path_exists(const std::string& path) {

@@ -101,12 +101,32 @@ constexpr ErrorText kErrorTexts[] = {
     {XML_E_INVALIDENCODING, "invalid encoding"},
 };
 
+std::string utf8(const WCHAR* text, UINT length) {
+    if (!text || length == 0 || length > INT_MAX) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size, nullptr, nullptr);
+    return result;
+}
+
 std::string error_text(HRESULT code) {
     for (const ErrorText& known : kErrorTexts)
         if (static_cast<HRESULT>(known.code) == code) return known.text;
-    char text[32];
-    std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(code));
-    return text;
+    // Not the reader's own: the system may know it (Wine's reader answers "not implemented" to a
+    // document type declaration with an internal subset).
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = buffer ? utf8(buffer, length) : std::string();
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (!text.empty()) return text;
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "error 0x%08lX", static_cast<unsigned long>(code));
+    return hex;
 }
 
 std::string at_line(unsigned line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
@@ -165,13 +185,22 @@ bool all_xml_characters(HRESULT (STDMETHODCALLTYPE IXmlReader::*get)(const WCHAR
     return FAILED((reader.*get)(&text, &length)) || !text || all_xml_characters(text, length);
 }
 
-// What is wrong with the node the reader is on (names and value, and an element's attributes:
-// their characters, and no attribute given twice), or the empty string.
-std::string node_error(IXmlReader& reader, XmlNodeType type) {
+std::string utf8(HRESULT (STDMETHODCALLTYPE IXmlReader::*get)(const WCHAR**, UINT*), IXmlReader& reader) {
+    const WCHAR* text = nullptr;
+    UINT length = 0;
+    return SUCCEEDED((reader.*get)(&text, &length)) ? utf8(text, length) : std::string();
+}
+
+// What is wrong with the node the reader is on (its names and value, and an element's attributes:
+// their characters, and no attribute given twice), or the empty string. An element's name and
+// attributes are put into `element`.
+std::string node_error(IXmlReader& reader, XmlNodeType type, XmlElement& element) {
     if (!all_xml_characters(&IXmlReader::GetLocalName, reader) || !all_xml_characters(&IXmlReader::GetPrefix, reader) ||
         !all_xml_characters(&IXmlReader::GetValue, reader))
         return error_text(WC_E_XMLCHARACTER);
     if (type != XmlNodeType_Element) return {};
+    element.name = utf8(&IXmlReader::GetLocalName, reader);
+    element.attributes.clear();
     std::vector<std::pair<std::wstring, std::wstring>> names;
     for (HRESULT at = reader.MoveToFirstAttribute(); at == S_OK; at = reader.MoveToNextAttribute()) {
         const WCHAR* uri = nullptr;
@@ -180,11 +209,13 @@ std::string node_error(IXmlReader& reader, XmlNodeType type) {
         UINT name_length = 0;
         if (FAILED(reader.GetNamespaceUri(&uri, &uri_length)) || FAILED(reader.GetLocalName(&name, &name_length)))
             continue;
-        std::pair<std::wstring, std::wstring> qualified{std::wstring(uri, uri_length), std::wstring(name, name_length)};
-        if (std::find(names.begin(), names.end(), qualified) != names.end()) return error_text(WC_E_UNIQUEATTRIBUTE);
-        names.push_back(std::move(qualified));
-        if (!all_xml_characters(&IXmlReader::GetLocalName, reader) || !all_xml_characters(&IXmlReader::GetValue, reader))
+        std::pair<std::wstring, std::wstring> expanded{std::wstring(uri, uri_length), std::wstring(name, name_length)};
+        if (std::find(names.begin(), names.end(), expanded) != names.end()) return error_text(WC_E_UNIQUEATTRIBUTE);
+        names.push_back(std::move(expanded));
+        if (!all_xml_characters(&IXmlReader::GetPrefix, reader) || !all_xml_characters(&IXmlReader::GetLocalName, reader) ||
+            !all_xml_characters(&IXmlReader::GetValue, reader))
             return error_text(WC_E_XMLCHARACTER);
+        element.attributes.emplace_back(utf8(&IXmlReader::GetQualifiedName, reader), utf8(&IXmlReader::GetValue, reader));
     }
     reader.MoveToElement();
     return {};
@@ -223,6 +254,43 @@ bool has_wide_byte_order_mark(std::string_view xml) {
     return starts_with(xml, "\xFF\xFE") || starts_with(xml, "\xFE\xFF") || starts_with(xml, std::string_view("\0\0\xFE\xFF", 4));
 }
 
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kImpliedDeclaration = "<?xml version=\"1.0\"?>";
+
+// Whether the text (after a UTF-8 byte order mark) starts with an XML declaration: "<?xml" and
+// white space.
+bool has_xml_declaration(std::string_view xml) {
+    if (starts_with(xml, kUtf8ByteOrderMark)) xml.remove_prefix(kUtf8ByteOrderMark.size());
+    return starts_with(xml, "<?xml") && xml.size() > 5 && (xml[5] == ' ' || xml[5] == '\t' || xml[5] == '\r' || xml[5] == '\n');
+}
+
+// The last line of a text that is an XML declaration and nothing else, or 0 for any other text.
+unsigned only_a_declaration(std::string_view xml) {
+    if (starts_with(xml, kUtf8ByteOrderMark)) xml.remove_prefix(kUtf8ByteOrderMark.size());
+    if (!has_xml_declaration(xml) || xml.find("?>") + 2 != xml.size()) return 0;
+    return 1 + static_cast<unsigned>(std::count(xml.begin(), xml.end(), '\n'));
+}
+
+// The line of the first character zero, which is no XML character, or 0 when there is none. In
+// UTF-16 (after its byte order mark) it is a zero code unit; in any other encoding a document may
+// be in, a zero byte.
+unsigned character_zero_line(std::string_view xml) {
+    if (starts_with(xml, "\xFF\xFE") || starts_with(xml, "\xFE\xFF")) {
+        const bool little_endian = xml[0] == '\xFF';
+        unsigned line = 1;
+        for (std::size_t at = 2; at + 1 < xml.size(); at += 2) {
+            const auto low = static_cast<unsigned char>(xml[little_endian ? at : at + 1]);
+            const auto high = static_cast<unsigned char>(xml[little_endian ? at + 1 : at]);
+            if (low == 0 && high == 0) return line;
+            if (low == '\n' && high == 0) ++line;
+        }
+        return 0;
+    }
+    const std::size_t zero = xml.find('\0');
+    if (zero == std::string_view::npos) return 0;
+    return 1 + static_cast<unsigned>(std::count(xml.begin(), xml.begin() + static_cast<std::ptrdiff_t>(zero), '\n'));
+}
+
 // The first line that is not UTF-8 (by the system's strict decoder: no overlong forms, no
 // surrogates), or 0 when all are. A line feed byte is never part of a longer sequence, so each
 // line is decoded on its own.
@@ -241,12 +309,28 @@ unsigned invalid_utf8_line(std::string_view text) {
 
 }  // namespace
 
-std::string xml_error(std::string_view xml) {
+std::string xml_error(std::string_view xml, const std::function<void(const XmlElement&)>& visit) {
     const CreateXmlReaderFunction create = create_xml_reader();
     if (!create) return at_line(1, "the system's XML reader (xmllite.dll) is not available");
-    if (xml.size() > INT_MAX) return at_line(1, "too large");
+    if (xml.size() > INT_MAX - 64) return at_line(1, "too large");
 
-    Released<IStream> stream{SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()))};
+    // Wine's reader reads nothing at all from a document that starts with anything but "<", such
+    // as white space before the root element. A document without a declaration is given the one it
+    // implies (version 1.0, UTF-8), after any UTF-8 byte order mark and on its first line, which
+    // changes nothing else: a declaration later in the document is still refused.
+    std::string declared;
+    if (!has_wide_byte_order_mark(xml) && !has_xml_declaration(xml)) {
+        const std::size_t mark = starts_with(xml, kUtf8ByteOrderMark) ? kUtf8ByteOrderMark.size() : 0;
+        declared.reserve(xml.size() + kImpliedDeclaration.size());
+        declared.append(xml.substr(0, mark)).append(kImpliedDeclaration).append(xml.substr(mark));
+    }
+    const std::string_view input = declared.empty() ? xml : std::string_view(declared);
+    // Wine's reader stops the whole program on a document that ends right after its declaration,
+    // and on a character zero there; it reads its text as strings that end at one.
+    if (const unsigned line = only_a_declaration(input)) return at_line(line, "no root element");
+    if (const unsigned line = character_zero_line(xml)) return at_line(line, error_text(WC_E_XMLCHARACTER));
+    Released<IStream> stream{
+        SHCreateMemStream(reinterpret_cast<const BYTE*>(input.data()), static_cast<UINT>(input.size()))};
     if (!stream.pointer) return at_line(1, "out of memory");
     Released<IXmlReader> reader;
     HRESULT result = create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader.pointer), nullptr);
@@ -262,22 +346,44 @@ std::string xml_error(std::string_view xml) {
         return SUCCEEDED(reader.pointer->GetLineNumber(&number)) && number > 0 ? number : 1u;
     };
     bool root_seen = false;
-    bool utf8 = !has_wide_byte_order_mark(xml);
+    const bool single_bytes = !has_wide_byte_order_mark(xml);
+    bool in_utf8 = single_bytes;
     XmlNodeType type = XmlNodeType_None;
+    XmlElement element;
+    std::size_t nodes = 0;
+    std::size_t open_elements = 0;
+    unsigned last_line = 1;
     while ((result = reader.pointer->Read(&type)) == S_OK) {
-        UINT depth = 0;
-        if (type == XmlNodeType_Element && SUCCEEDED(reader.pointer->GetDepth(&depth)) && depth == 0) root_seen = true;
+        // Each node starts at a character of its own. Wine's reader, at the end of a document whose
+        // root element is not closed, returns empty nodes without end.
+        if (++nodes > input.size())
+            return at_line(1 + static_cast<unsigned>(std::count(xml.begin(), xml.end(), '\n')),
+                           error_text(MX_E_INPUTEND));
+        // Wine's reader may go on past the end of the root element with end tags of no element, on
+        // which it crashes when asked their name or line: the line is the last node's.
+        if (type == XmlNodeType_EndElement && open_elements-- == 0)
+            return at_line(last_line, error_text(WC_E_ELEMENTMATCH));
+        last_line = line();
+        if (type == XmlNodeType_Element && !reader.pointer->IsEmptyElement()) ++open_elements;
         if (type == XmlNodeType_XmlDeclaration) {
             const std::wstring encoding = declared_encoding(*reader.pointer);
-            if (utf8 && names_wide_encoding(encoding)) return at_line(line(), error_text(MX_E_ENCODINGSWITCH));
-            utf8 = utf8 && (encoding.empty() || starts_with_ignoring_case(encoding, L"UTF-8"));
+            if (single_bytes && names_wide_encoding(encoding)) return at_line(line(), error_text(MX_E_ENCODINGSWITCH));
+            in_utf8 = single_bytes && (encoding.empty() || starts_with_ignoring_case(encoding, L"UTF-8"));
         }
-        if (const std::string error = node_error(*reader.pointer, type); !error.empty())
+        if (const std::string error = node_error(*reader.pointer, type, element); !error.empty())
             return at_line(line(), error);
+        if (type != XmlNodeType_Element) continue;
+        UINT depth = 0;
+        if (FAILED(reader.pointer->GetDepth(&depth))) depth = 0;
+        root_seen = root_seen || depth == 0;
+        if (visit) {
+            element.depth = static_cast<int>(depth);
+            visit(element);
+        }
     }
     if (FAILED(result)) return at_line(line(), error_text(result));
     if (!root_seen) return at_line(line(), "no root element");
-    if (utf8) {
+    if (in_utf8) {
         if (const unsigned bad = invalid_utf8_line(xml)) return at_line(bad, error_text(MX_E_ENCODING));
     }
     return {};

@@ -1,5 +1,6 @@
-// A program's own manifest, as the system's loader finds it (on Windows) or our own reader does
-// (on Linux): both answer the same table of executables made with MinGW, sound and damaged.
+// A program's own manifest, as our own bounded reader finds it on both systems (Windows' loader
+// maps a damaged program's resources without checking them against the file, and reading them
+// crashes): the same table of executables made with MinGW, sound and damaged, on both builds.
 #include "platform/executable.h"
 
 #include <gtest/gtest.h>

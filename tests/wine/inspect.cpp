@@ -2,6 +2,7 @@
 //   inspect attributes PATH   the file's attribute bits as 0x%x, or "missing"
 //   inspect fields            the texts of the main window's edit fields, top to bottom
 //   inspect tooltip           the text of the tooltip on show, if any
+//   inspect boxes             the message of each message box the program has open, one a line
 //   inspect resources PATH    the executable's version block, icon and manifest resources
 // Output is UTF-8, one "name=value" per line where a name fits.
 #include <windows.h>
@@ -74,6 +75,21 @@ int fields() {
     return found.empty() ? 1 : 0;
 }
 
+// A message box is a dialog of the program's title; its message is the static control 0xFFFF.
+BOOL CALLBACK add_box_message(HWND top, LPARAM messages) {
+    if (IsWindowVisible(top) && class_name(top) == L"#32770" && window_text(top) == L"Korvane Vextra")
+        if (HWND message = GetDlgItem(top, 0xFFFF))
+            reinterpret_cast<std::vector<std::wstring>*>(messages)->push_back(window_text(message));
+    return TRUE;
+}
+
+int boxes() {
+    std::vector<std::wstring> messages;
+    EnumWindows(add_box_message, reinterpret_cast<LPARAM>(&messages));
+    for (const auto& message : messages) std::printf("%s\n", utf8(message).c_str());
+    return 0;
+}
+
 int tooltip() {
     HWND tip = nullptr;
     while ((tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr)))
@@ -134,6 +150,7 @@ int main(int argc, char** argv) {
     if (command == "attributes" && argc == 3) return attributes(argv[2]);
     if (command == "fields" && argc == 2) return fields();
     if (command == "tooltip" && argc == 2) return tooltip();
+    if (command == "boxes" && argc == 2) return boxes();
     if (command == "resources" && argc == 3) return resources(argv[2]);
     std::fprintf(stderr, "usage: inspect attributes PATH | fields | tooltip | resources PATH\n");
     return 64;

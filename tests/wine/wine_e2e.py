@@ -8,6 +8,7 @@ attributes, the window's fields and tooltips), and a probe program shows that th
 writes really switches it to common controls 6.
 
 usage: wine_e2e.py --vextra EXE --probe EXE --inspect EXE --xdnd-drop PATH --template-tool PATH --assets DIR
+                   --planted DLL
 """
 import argparse
 import os
@@ -69,12 +70,18 @@ def comctl32_of(program):
 
 
 class Vextra(ProgramRun):
-    """vextra.exe under Wine, copied into its own folder."""
+    """vextra.exe under Wine, copied into its own folder with any `beside` files; `overrides` are
+    added to Wine's DLL overrides."""
 
-    def __init__(self, test):
+    def __init__(self, test, beside=(), overrides=None):
         super().__init__(test, ARGS.vextra, "vextra-wine-")
         shutil.copy(ARGS.vextra, self.dir)
-        self.process = subprocess.Popen(["wine", os.path.basename(ARGS.vextra)], cwd=self.dir,
+        for path in beside:
+            shutil.copy(path, self.dir)
+        env = dict(os.environ)
+        if overrides:
+            env["WINEDLLOVERRIDES"] += ";" + overrides
+        self.process = subprocess.Popen(["wine", os.path.basename(ARGS.vextra)], cwd=self.dir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         test.addCleanup(self.close)
         self.window = wait_for(self.main_window, timeout=60, what="the main window")
@@ -133,6 +140,13 @@ class Vextra(ProgramRun):
         # Reading a field goes through the program's own thread, so it returns once the handler
         # that asked has finished.
         self.fields()
+
+    def boxes(self):
+        """The message of each message box the program has open."""
+        code, out = inspect("boxes")
+        if code != 0:
+            raise AssertionError("inspect boxes failed: %s" % out)
+        return out.split("\n") if out else []
 
     def fields(self):
         code, out = inspect("fields")
@@ -202,6 +216,21 @@ class Win32WindowEndToEnd(unittest.TestCase):
         self.assertEqual(dos_attrib(exe + ".manifest"), b"0x6")
         self.assertFalse(os.path.exists(os.path.join(v.apps, "other.exe.manifest")))
         self.assertFalse(os.path.exists(os.path.join(v.apps, "Prog.Exe.manifest")))
+
+    def test_a_drop_while_a_question_is_open_is_turned_down(self):
+        v = self.vextra
+        first, second = v.app("a.exe"), v.app("b.exe")
+        v.drop(first)
+        wait_for(lambda: v.fields() == ("a.exe", "No"), what="the name and status")
+        v.click(ENABLE)
+        box = v.message_box()
+        self.assertEqual(v.boxes(), ["Do you want to Enable visual style for a.exe"])
+        self.assertTrue(v.refused_drop(second, at=DROP_BOX), "the drop box takes no drop while a box is open")
+        v.answer(box, "y")
+        self.assertTrue(os.path.exists(first + ".manifest"))
+        self.assertFalse(os.path.exists(second + ".manifest"))
+        self.assertTrue(v.no_box_within(1.0))
+        self.assertEqual(v.fields(), ("a.exe", "No"))
 
     def test_text_drop_reaches_the_drop_box_without_a_file(self):
         v = self.vextra
@@ -306,6 +335,25 @@ class Win32WindowEndToEnd(unittest.TestCase):
             self.assertTrue(fields.get(name), name)
 
 
+class Win32DllSearch(unittest.TestCase):
+    """vextra.exe is portable and is started from download folders, where a DLL may wait under the
+    name of a system DLL. The one the program loads after start-up comes from the system folder,
+    even where Wine is told to prefer a native DLL to its own."""
+
+    def test_an_xmllite_dll_beside_the_program_is_not_loaded(self):
+        v = Vextra(self, beside=[ARGS.planted], overrides="xmllite=n,b")
+        exe = v.app("old.exe")
+        v.drop(exe)
+        wait_for(lambda: v.fields() == ("old.exe", "No"), what="the name and status")
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")
+        # Enable writes only a template that passed the XML check, which needs the system's XmlLite.
+        with open(exe + ".manifest", "rb") as f:
+            self.assertEqual(f.read(), v.manifest_text(ARGS.template_tool))
+        self.assertTrue(v.no_box_within(0.5))
+        self.assertFalse(os.path.exists(os.path.join(v.dir, "xmllite.dll.loaded")), "the planted DLL was loaded")
+
+
 def prepare_wine():
     """A prefix of the test's own, so that its desktop lives on this X server and nothing else
     running under Wine shares it; made once and kept in the build tree."""
@@ -321,6 +369,7 @@ def main():
     parser = argparse.ArgumentParser()
     for option in ("--vextra", "--probe", "--inspect", "--xdnd-drop", "--template-tool", "--assets"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--planted", required=True)
     ARGS, rest = parser.parse_known_args()
     for tool in ("wine", "wineserver", "Xvfb", "xdotool", "xwd"):
         if not shutil.which(tool):
