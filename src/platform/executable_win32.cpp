@@ -4,18 +4,12 @@
 // start: a link to a program leads to it. Only a regular file on a disk is read.
 #include "platform/executable.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 
 #include "platform/pe_resources.h"
+#include "platform/utf16.h"
 
 namespace vextra::platform {
 namespace {
@@ -23,21 +17,12 @@ namespace {
 // Manifests are a few KiB; one larger than this is no manifest of a real program.
 constexpr std::size_t kManifestSizeLimit = 1u << 20;
 
-bool widen(const std::string& text, std::wstring& wide) {
-    if (text.empty() || text.size() > INT_MAX) return false;
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length <= 0) return false;
-    wide.assign(static_cast<std::size_t>(length), L'\0');
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) == length;
-}
-
 }  // namespace
 
 std::optional<std::string> embedded_manifest(const std::string& path) {
-    std::wstring wide;
-    if (!widen(path, wide)) return std::nullopt;
-    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    const std::optional<std::wstring> wide = to_utf16(path);
+    if (!wide || wide->empty()) return std::nullopt;
+    const HANDLE file = CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     std::optional<std::string> manifest;

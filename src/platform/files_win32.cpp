@@ -9,12 +9,6 @@
 // the entry's own is treated as a link too.
 #include "platform/files.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <algorithm>
@@ -23,41 +17,22 @@
 #include <utility>
 #include <vector>
 
+#include "platform/utf16.h"
+
 namespace vextra::platform {
 namespace {
 
 std::error_code last_error() { return {static_cast<int>(GetLastError()), std::system_category()}; }
 std::error_code windows_error(DWORD code) { return {static_cast<int>(code), std::system_category()}; }
 
-// UTF-8 to UTF-16; false for text that is not UTF-8, which names no file.
-bool widen(const std::string& text, std::wstring& wide) {
-    wide.clear();
-    if (text.empty()) return true;
-    if (text.size() > INT_MAX) return false;
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (length <= 0) return false;
-    wide.resize(static_cast<std::size_t>(length));
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length) == length;
-}
-
-std::string narrow(const wchar_t* wide, std::size_t count) {
-    if (count == 0 || count > INT_MAX) return {};
-    const int size = static_cast<int>(count);
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, size, text.data(), length, nullptr, nullptr);
-    return text;
-}
-
 // The absolute \\?\ form of `path`. GetFullPathNameW resolves relative names against the working
 // directory and removes "." and ".." (which \\?\ paths no longer interpret); it works on paths of
 // any length.
 std::error_code wide_path(const std::string& path, std::wstring& result) {
-    std::wstring wide;
     if (path.empty()) return windows_error(ERROR_PATH_NOT_FOUND);
-    if (!widen(path, wide)) return windows_error(ERROR_INVALID_NAME);
+    std::optional<std::wstring> utf16 = to_utf16(path);
+    if (!utf16) return windows_error(ERROR_INVALID_NAME);
+    std::wstring wide = std::move(*utf16);
     if (wide.rfind(L"\\\\?\\", 0) == 0) {
         result = std::move(wide);
         return {};
@@ -342,7 +317,7 @@ std::string lookup_name(const std::string& path) {
     const DWORD invisible = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if (attributes & invisible) attributes = own_attributes(wide, attributes);
     if (attributes & invisible) return {};
-    return narrow(found.cFileName, wcslen(found.cFileName));
+    return to_utf8(found.cFileName);
 }
 
 std::error_code set_attributes(const std::string& path, unsigned attributes) {
@@ -471,7 +446,7 @@ std::string error_text(std::error_code error) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (length == 0 || !buffer) return error.message();
-    std::string text = narrow(buffer, length);
+    std::string text = to_utf8(std::wstring_view(buffer, length));
     LocalFree(buffer);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '\t'))
         text.pop_back();

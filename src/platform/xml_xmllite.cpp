@@ -3,12 +3,6 @@
 // is loaded from the system folder at run time.
 #include "platform/xml.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 #include <objidl.h>
 #include <shlwapi.h>
@@ -20,6 +14,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/utf16.h"
 
 namespace vextra::platform {
 namespace {
@@ -101,14 +97,6 @@ constexpr ErrorText kErrorTexts[] = {
     {XML_E_INVALIDENCODING, "invalid encoding"},
 };
 
-std::string utf8(const WCHAR* text, UINT length) {
-    if (!text || length == 0 || length > INT_MAX) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), size, nullptr, nullptr);
-    return result;
-}
 
 std::string error_text(HRESULT code) {
     for (const ErrorText& known : kErrorTexts)
@@ -119,7 +107,7 @@ std::string error_text(HRESULT code) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = buffer ? utf8(buffer, length) : std::string();
+    std::string text = buffer ? to_utf8(std::wstring_view(buffer, length)) : std::string();
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
@@ -188,7 +176,7 @@ bool all_xml_characters(HRESULT (STDMETHODCALLTYPE IXmlReader::*get)(const WCHAR
 std::string utf8(HRESULT (STDMETHODCALLTYPE IXmlReader::*get)(const WCHAR**, UINT*), IXmlReader& reader) {
     const WCHAR* text = nullptr;
     UINT length = 0;
-    return SUCCEEDED((reader.*get)(&text, &length)) ? utf8(text, length) : std::string();
+    return SUCCEEDED((reader.*get)(&text, &length)) ? to_utf8(std::wstring_view(text, length)) : std::string();
 }
 
 // What is wrong with the node the reader is on (its names and value, and an element's attributes:

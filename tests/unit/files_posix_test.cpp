@@ -13,6 +13,7 @@
 #include <optional>
 #include <ostream>
 
+#include "file_snapshot.h"
 #include "temp_dir.h"
 
 namespace vextra::platform {
@@ -208,37 +209,8 @@ TEST(ReadFile, ReadsBytesExactlyAndReportsMissingFiles) {
     EXPECT_EQ(content, "unchanged");
 }
 
-// What a test can see of a file reached through a link: nothing of it may change.
-struct Snapshot {
-    bool exists = false;
-    std::string content;
-    mode_t mode = 0;
-    std::optional<std::string> xattr;
-
-    static Snapshot of(const std::string& path) {
-        Snapshot snapshot;
-        struct stat st {};
-        if (stat(path.c_str(), &st) != 0) return snapshot;
-        snapshot.exists = true;
-        snapshot.mode = st.st_mode & 07777;
-        if (S_ISREG(st.st_mode)) snapshot.content = read_whole_file(path);
-        snapshot.xattr = dos_attrib(path);
-        return snapshot;
-    }
-    bool operator==(const Snapshot& o) const {
-        return exists == o.exists && content == o.content && mode == o.mode && xattr == o.xattr;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const Snapshot& s) {
-    return out << "{exists " << s.exists << ", mode " << std::oct << s.mode << std::dec << ", content '" << s.content
-               << "', xattr " << s.xattr.value_or("(none)") << "}";
-}
-
-bool is_link(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
+using test::is_link;
+using test::Snapshot;
 
 // A link at the manifest path is an entry of its own: it is found, never followed, and replaced or
 // removed itself; whatever it points to stays exactly as it was.

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "file_snapshot.h"
 #include "form1_fixture.h"
 
 namespace vextra::ui {
@@ -25,34 +26,8 @@ using test::read_whole_file;
 
 constexpr const char* kNoTemplate = "Cannot enable visual style: the template style.dll could not be loaded.";
 
-// Everything a test can see of a file: nothing of a file reached through a link may change.
-struct Snapshot {
-    bool exists = false;
-    std::string content;
-    mode_t mode = 0;
-    std::optional<std::string> xattr;
-
-    static Snapshot of(const std::string& path) {
-        Snapshot snapshot;
-        struct stat st {};
-        if (stat(path.c_str(), &st) != 0) return snapshot;
-        snapshot.exists = true;
-        snapshot.mode = st.st_mode & 07777;
-        if (S_ISREG(st.st_mode)) snapshot.content = read_whole_file(path);
-        char value[64];
-        const ssize_t len = getxattr(path.c_str(), "user.DOSATTRIB", value, sizeof value);
-        if (len >= 0) snapshot.xattr = std::string(value, static_cast<std::size_t>(len));
-        return snapshot;
-    }
-    bool operator==(const Snapshot& o) const {
-        return exists == o.exists && content == o.content && mode == o.mode && xattr == o.xattr;
-    }
-};
-
-bool is_link(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
+using test::is_link;
+using test::Snapshot;
 
 TEST_F(Form1Test, TheWindowOpensWhateverStyleDllIs) {
     struct Case {

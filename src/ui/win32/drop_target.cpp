@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "ui/win32/wide.h"
+#include "platform/utf16.h"
 
 namespace vextra::ui::win32 {
 namespace {
@@ -18,7 +18,7 @@ std::optional<std::string> first_file(IDataObject* data) {
     if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
         std::wstring path(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
         DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
-        result = to_utf8(path);
+        result = platform::to_utf8(path);
     }
     ReleaseStgMedium(&medium);
     return result;

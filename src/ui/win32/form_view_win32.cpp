@@ -6,9 +6,9 @@
 
 #include <cmath>
 
+#include "platform/utf16.h"
 #include "ui/win32/drop_target.h"
 #include "ui/win32/resources.h"
-#include "ui/win32/wide.h"
 
 namespace vextra::ui::win32 {
 namespace {
@@ -23,6 +23,9 @@ struct Creation {
     Win32Form* form;
     Control id;
 };
+
+// What the window shows is UTF-8 by construction (the table, prompts, names Windows gave us).
+std::wstring shown_text(std::string_view text) { return platform::to_utf16(text).value_or(std::wstring()); }
 
 RECT to_rect(const PixelRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
 
@@ -47,8 +50,8 @@ bool face_installed(const wchar_t* face) {
 }
 
 HFONT create_font(const Font& font) {
-    std::wstring face = to_wide(font.face);
-    if (!face_installed(face.c_str())) face = to_wide(kFallbackFace);
+    std::wstring face = shown_text(font.face);
+    if (!face_installed(face.c_str())) face = shown_text(kFallbackFace);
     const int height = -font_pixels(font);
     return CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
@@ -88,7 +91,7 @@ Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
         const auto i = static_cast<std::size_t>(row.id);
         bounds_[i] = to_rect(stored_pixels(row));
         visible_[i] = row.visible;
-        texts_[i] = to_wide(row.text);
+        texts_[i] = shown_text(row.text);
         if (!row.font.face.empty()) fonts_[i] = create_font(row.font);
         if (row.kind == Kind::TextBox) brushes_[i] = CreateSolidBrush(resolve(row.background));
     }
@@ -188,7 +191,7 @@ void Win32Form::build_children(Control container) {
 }
 
 void Win32Form::add_tooltip(const ControlSpec& row) {
-    std::wstring text = to_wide(row.tooltip);
+    std::wstring text = shown_text(row.tooltip);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_SUBCLASS;
@@ -389,12 +392,12 @@ void Win32Form::invalidate(Control id) {
 
 int Win32Form::message_box(const std::string& prompt, int buttons, const std::string& title) {
     // The button values are Windows' own (48: OK and warning icon, 52: Yes, No and warning icon).
-    return MessageBoxW(window(Control::Form1), to_wide(prompt).c_str(), to_wide(title).c_str(),
+    return MessageBoxW(window(Control::Form1), shown_text(prompt).c_str(), shown_text(title).c_str(),
                        static_cast<UINT>(buttons));
 }
 
 void Win32Form::show_text(Control box, const std::string& text) {
-    SetWindowTextW(window(box), to_wide(text).c_str());
+    SetWindowTextW(window(box), shown_text(text).c_str());
 }
 
 void Win32Form::place_control(Control id, int left, int top) {
