@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "platform/utf16.h"
+#include "product.h"
 #include "ui/win32/form_view_win32.h"
 
 namespace {
@@ -28,12 +30,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&classes);
 
-    int exit_code = 0;
-    {
-        vextra::ui::win32::Win32Form window(instance);
+    int exit_code = 1;
+    try {
+        vextra::ui::win32::Win32FormView window(instance);
         window.form().load();
         window.show(show_command);
         exit_code = vextra::ui::win32::run_message_loop();
+    } catch (const vextra::ui::win32::StartupError& error) {
+        const std::wstring reason = vextra::platform::to_utf16(error.what()).value_or(L"");
+        const std::wstring title = vextra::platform::to_utf16(vextra::kProductName).value_or(L"");
+        MessageBoxW(nullptr, (L"The window could not be opened. " + reason).c_str(), title.c_str(), MB_ICONERROR);
     }
     OleUninitialize();
     return exit_code;

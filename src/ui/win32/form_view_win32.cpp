@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "platform/files.h"
 #include "platform/utf16.h"
 #include "ui/win32/drop_target.h"
 #include "ui/win32/resources.h"
@@ -20,7 +21,7 @@ constexpr UINT kDropMessage = WM_APP + 1;
 constexpr int kIconPixels = 48;
 
 struct Creation {
-    Win32Form* form;
+    Win32FormView* form;
     Control id;
 };
 
@@ -84,62 +85,88 @@ void fill(HDC dc, const RECT& rect, Colour colour) {
 
 bool is_window_kind(Kind kind) { return kind == Kind::PictureBox || kind == Kind::TextBox; }
 
+// Start-up stops at the first window-system call that fails, saying which and why, rather than
+// go on with half a window.
+void check(bool succeeded, const char* call) {
+    if (!succeeded)
+        throw StartupError(std::string(call) + ": " +
+                           platform::error_text({static_cast<int>(GetLastError()), std::system_category()}));
+}
+
 }  // namespace
 
-Win32Form::Win32Form(HINSTANCE instance) : instance_(instance) {
+Win32FormView::Win32FormView(HINSTANCE instance) : instance_(instance) {
+    load_resources();
+    register_container_class();
+    create_main_window();
+    build_children(Control::Form1);
+    register_drop_target();
+}
+
+void Win32FormView::load_resources() {
     for (const ControlSpec& row : controls()) {
         const auto i = static_cast<std::size_t>(row.id);
         bounds_[i] = to_rect(stored_pixels(row));
         visible_[i] = row.visible;
         texts_[i] = shown_text(row.text);
-        if (!row.font.face.empty()) fonts_[i] = create_font(row.font);
-        if (row.kind == Kind::TextBox) brushes_[i] = CreateSolidBrush(resolve(row.background));
+        if (!row.font.face.empty()) check((fonts_[i] = create_font(row.font)) != nullptr, "CreateFontW");
+        if (row.kind == Kind::TextBox)
+            check((brushes_[i] = CreateSolidBrush(resolve(row.background))) != nullptr, "CreateSolidBrush");
     }
-    title_strip_ = load_bitmap(instance, VEXTRA_TITLESTRIP);
-    background_ = load_bitmap(instance, VEXTRA_BACKGROUND);
-    large_icon_ = load_icon(instance, GetSystemMetrics(SM_CXICON));
-    small_icon_ = load_icon(instance, GetSystemMetrics(SM_CXSMICON));
-    picture_icon_ = load_icon(instance, kIconPixels);
+    check((title_strip_ = load_bitmap(instance_, VEXTRA_TITLESTRIP)) != nullptr, "LoadImageW");
+    check((background_ = load_bitmap(instance_, VEXTRA_BACKGROUND)) != nullptr, "LoadImageW");
+    check((large_icon_ = load_icon(instance_, GetSystemMetrics(SM_CXICON))) != nullptr, "LoadImageW");
+    check((small_icon_ = load_icon(instance_, GetSystemMetrics(SM_CXSMICON))) != nullptr, "LoadImageW");
+    check((picture_icon_ = load_icon(instance_, kIconPixels)) != nullptr, "LoadImageW");
+}
 
+void Win32FormView::register_container_class() {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
     window_class.style = CS_DBLCLKS;
     window_class.lpfnWndProc = container_proc;
-    window_class.hInstance = instance;
+    window_class.hInstance = instance_;
     window_class.hIcon = large_icon_;
     window_class.hIconSm = small_icon_;
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window_class.lpszClassName = kContainerClass;
-    RegisterClassExW(&window_class);
+    check(RegisterClassExW(&window_class) != 0, "RegisterClassExW");
+}
 
-    // No frame: the client area is the whole window. It opens in the middle of the work area.
+// No frame: the client area is the whole window. It opens in the middle of the work area, with
+// the tooltip window that serves every control.
+void Win32FormView::create_main_window() {
     const RECT& client = bounds(Control::Form1);
     RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    check(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0), "SystemParametersInfoW");
     const int x = work.left + (work.right - work.left - client.right) / 2;
     const int y = work.top + (work.bottom - work.top - client.bottom) / 2;
     Creation creation{this, Control::Form1};
-    CreateWindowExW(0, kContainerClass, texts_[static_cast<std::size_t>(Control::Form1)].c_str(),
-                    WS_POPUP | WS_CLIPCHILDREN, x, y, client.right, client.bottom, nullptr, nullptr, instance,
-                    &creation);
-
+    check(CreateWindowExW(0, kContainerClass, texts_[static_cast<std::size_t>(Control::Form1)].c_str(),
+                          WS_POPUP | WS_CLIPCHILDREN, x, y, client.right, client.bottom, nullptr, nullptr, instance_,
+                          &creation) != nullptr,
+          "CreateWindowExW");
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window(Control::Form1),
-                               nullptr, instance, nullptr);
-    build_children(Control::Form1);
+                               nullptr, instance_, nullptr);
+    check(tooltip_ != nullptr, "CreateWindowExW");
+}
 
+void Win32FormView::register_drop_target() {
     drop_target_ = new DropTarget(
         [this](POINT at) { return form_.takes_drop(control_at_screen(at)); },
         [this](POINT at, const std::optional<std::string>& file) {
             drops_.emplace_back(control_at_screen(at), file);
             PostMessageW(window(Control::Form1), kDropMessage, 0, 0);
         });
-    RegisterDragDrop(window(Control::Form1), drop_target_);
+    const HRESULT registered = RegisterDragDrop(window(Control::Form1), drop_target_);
+    if (FAILED(registered)) SetLastError(static_cast<DWORD>(registered));
+    check(SUCCEEDED(registered), "RegisterDragDrop");
 }
 
-Win32Form::~Win32Form() {
+Win32FormView::~Win32FormView() {
     if (IsWindow(window(Control::Form1))) DestroyWindow(window(Control::Form1));
-    drop_target_->Release();
+    if (drop_target_) drop_target_->Release();
     for (HFONT font : fonts_)
         if (font) DeleteObject(font);
     for (HBRUSH brush : brushes_)
@@ -150,12 +177,12 @@ Win32Form::~Win32Form() {
         if (icon) DestroyIcon(icon);
 }
 
-void Win32Form::show(int show_command) {
+void Win32FormView::show(int show_command) {
     ShowWindow(window(Control::Form1), show_command);
     UpdateWindow(window(Control::Form1));
 }
 
-HWND Win32Form::create_window(const ControlSpec& row, HWND parent) {
+HWND Win32FormView::create_window(const ControlSpec& row, HWND parent) {
     const RECT& r = bounds(row.id);
     const DWORD shown = row.visible ? WS_VISIBLE : 0;
     const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id) + 1);
@@ -174,7 +201,7 @@ HWND Win32Form::create_window(const ControlSpec& row, HWND parent) {
                            r.right - r.left, r.bottom - r.top, parent, id, instance_, &creation);
 }
 
-void Win32Form::build_children(Control container) {
+void Win32FormView::build_children(Control container) {
     HWND above = HWND_TOP;
     for (Control id : children_front_to_back(container)) {
         const ControlSpec& row = control(id);
@@ -190,7 +217,7 @@ void Win32Form::build_children(Control container) {
     }
 }
 
-void Win32Form::add_tooltip(const ControlSpec& row) {
+void Win32FormView::add_tooltip(const ControlSpec& row) {
     std::wstring text = shown_text(row.tooltip);
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
@@ -207,13 +234,13 @@ void Win32Form::add_tooltip(const ControlSpec& row) {
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-LRESULT CALLBACK Win32Form::container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK Win32FormView::container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
         const auto* creation = static_cast<const Creation*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->form));
         creation->form->windows_[static_cast<std::size_t>(creation->id)] = hwnd;
     }
-    auto* self = reinterpret_cast<Win32Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self) {
         for (std::size_t i = 0; i < kControlCount; ++i)
             if (self->windows_[i] == hwnd) return self->handle(static_cast<Control>(i), hwnd, message, wparam, lparam);
@@ -221,7 +248,7 @@ LRESULT CALLBACK Win32Form::container_proc(HWND hwnd, UINT message, WPARAM wpara
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32FormView::handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
     switch (message) {
         case WM_ERASEBKGND: return 1;  // WM_PAINT draws everything, in one piece
@@ -277,7 +304,7 @@ LRESULT Win32Form::handle(Control container, HWND hwnd, UINT message, WPARAM wpa
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-void Win32Form::paint(Control container, HWND hwnd) {
+void Win32FormView::paint(Control container, HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT client;
@@ -302,7 +329,7 @@ void Win32Form::paint(Control container, HWND hwnd) {
     EndPaint(hwnd, &ps);
 }
 
-void Win32Form::draw_windowless(HDC dc, const ControlSpec& row) const {
+void Win32FormView::draw_windowless(HDC dc, const ControlSpec& row) const {
     RECT r = bounds(row.id);
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
@@ -323,13 +350,13 @@ void Win32Form::draw_windowless(HDC dc, const ControlSpec& row) const {
     RestoreDC(dc, saved);
 }
 
-Control Win32Form::hit(Control container, POINT at) const {
+Control Win32FormView::hit(Control container, POINT at) const {
     for (Control id : windowless_[static_cast<std::size_t>(container)])
         if (visible(id) && PtInRect(&bounds(id), at)) return id;
     return container;
 }
 
-Control Win32Form::control_at_screen(POINT at) const {
+Control Win32FormView::control_at_screen(POINT at) const {
     Control container = Control::Form1;
     for (;;) {
         HWND hwnd = window(container);
@@ -350,7 +377,7 @@ Control Win32Form::control_at_screen(POINT at) const {
 
 // The control under the pointer at a press takes the whole press: it alone sees the moves and the
 // release, wherever the pointer goes, as on a window that captures the mouse.
-void Win32Form::press(Control container, HWND hwnd, POINT at) {
+void Win32FormView::press(Control container, HWND hwnd, POINT at) {
     if (!pressed_) {
         pressed_ = hit(container, at);
         press_container_ = container;
@@ -359,7 +386,7 @@ void Win32Form::press(Control container, HWND hwnd, POINT at) {
     if (*pressed_ == container) mouse(container, MouseAction::Press, at);
 }
 
-void Win32Form::release(Control container, HWND hwnd, POINT at, WPARAM buttons_left) {
+void Win32FormView::release(Control container, HWND hwnd, POINT at, WPARAM buttons_left) {
     if (!pressed_) return;
     if (*pressed_ == container) mouse(container, MouseAction::Release, at);
     if (buttons_left & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) return;
@@ -371,17 +398,17 @@ void Win32Form::release(Control container, HWND hwnd, POINT at, WPARAM buttons_l
     if (PtInRect(&area, at)) form_.click(owner);
 }
 
-void Win32Form::end_press(Control container) {
+void Win32FormView::end_press(Control container) {
     if (!pressed_ || press_container_ != container) return;
     if (*pressed_ == container) mouse(container, MouseAction::Release, POINT{});
     pressed_.reset();
 }
 
-void Win32Form::mouse(Control container, MouseAction action, POINT at) {
+void Win32FormView::mouse(Control container, MouseAction action, POINT at) {
     form_.mouse(container, action, static_cast<float>(pixels_to_twips(at.x)), static_cast<float>(pixels_to_twips(at.y)));
 }
 
-void Win32Form::invalidate(Control id) {
+void Win32FormView::invalidate(Control id) {
     const ControlSpec& row = control(id);
     if (HWND own = window(id)) {
         InvalidateRect(own, nullptr, FALSE);
@@ -390,17 +417,17 @@ void Win32Form::invalidate(Control id) {
     InvalidateRect(window(row.container), &bounds(id), FALSE);
 }
 
-int Win32Form::message_box(const std::string& prompt, int buttons, const std::string& title) {
+int Win32FormView::message_box(const std::string& prompt, int buttons, const std::string& title) {
     // The button values are Windows' own (48: OK and warning icon, 52: Yes, No and warning icon).
     return MessageBoxW(window(Control::Form1), shown_text(prompt).c_str(), shown_text(title).c_str(),
                        static_cast<UINT>(buttons));
 }
 
-void Win32Form::show_text(Control box, const std::string& text) {
+void Win32FormView::show_text(Control box, const std::string& text) {
     SetWindowTextW(window(box), shown_text(text).c_str());
 }
 
-void Win32Form::place_control(Control id, int left, int top) {
+void Win32FormView::place_control(Control id, int left, int top) {
     RECT& r = bounds(id);
     if (!window(id)) invalidate(id);
     OffsetRect(&r, twips_to_pixels(left) - r.left, twips_to_pixels(top) - r.top);
@@ -410,7 +437,7 @@ void Win32Form::place_control(Control id, int left, int top) {
         invalidate(id);
 }
 
-void Win32Form::show_control(Control id, bool shown) {
+void Win32FormView::show_control(Control id, bool shown) {
     visible_[static_cast<std::size_t>(id)] = shown;
     if (HWND own = window(id))
         ShowWindow(own, shown ? SW_SHOWNA : SW_HIDE);
@@ -418,7 +445,7 @@ void Win32Form::show_control(Control id, bool shown) {
         invalidate(id);
 }
 
-void Win32Form::enable_timer(Control timer, bool enabled) {
+void Win32FormView::enable_timer(Control timer, bool enabled) {
     if (enabled)
         SetTimer(window(Control::Form1), static_cast<UINT_PTR>(timer), static_cast<UINT>(control(timer).interval_ms),
                  nullptr);
@@ -426,24 +453,24 @@ void Win32Form::enable_timer(Control timer, bool enabled) {
         KillTimer(window(Control::Form1), static_cast<UINT_PTR>(timer));
 }
 
-float Win32Form::window_left() const {
+float Win32FormView::window_left() const {
     RECT r;
     GetWindowRect(window(Control::Form1), &r);
     return static_cast<float>(pixels_to_twips(r.left));
 }
 
-float Win32Form::window_top() const {
+float Win32FormView::window_top() const {
     RECT r;
     GetWindowRect(window(Control::Form1), &r);
     return static_cast<float>(pixels_to_twips(r.top));
 }
 
-void Win32Form::move_window(float left, float top) {
+void Win32FormView::move_window(float left, float top) {
     SetWindowPos(window(Control::Form1), nullptr, twips_to_pixels(left), twips_to_pixels(top), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Win32Form::end_program() { ExitProcess(0); }
+void Win32FormView::end_program() { ExitProcess(0); }
 
 int run_message_loop() {
     MSG message{};

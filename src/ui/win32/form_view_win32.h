@@ -9,6 +9,7 @@
 #include <array>
 #include <deque>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,19 @@ namespace vextra::ui::win32 {
 
 class DropTarget;
 
-class Win32Form final : public FormView {
+// A window-system call that failed while the window was built: which, and the system's words.
+class StartupError : public std::runtime_error {
 public:
-    explicit Win32Form(HINSTANCE instance);
-    ~Win32Form();
-    Win32Form(const Win32Form&) = delete;
-    Win32Form& operator=(const Win32Form&) = delete;
+    using std::runtime_error::runtime_error;
+};
+
+class Win32FormView final : public FormView {
+public:
+    // Throws StartupError when the window cannot be built.
+    explicit Win32FormView(HINSTANCE instance);
+    ~Win32FormView();
+    Win32FormView(const Win32FormView&) = delete;
+    Win32FormView& operator=(const Win32FormView&) = delete;
 
     Form1& form() { return form_; }
     void show(int show_command);
@@ -43,6 +51,10 @@ private:
     static LRESULT CALLBACK container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
+    void load_resources();
+    void register_container_class();
+    void create_main_window();
+    void register_drop_target();
     HWND create_window(const ControlSpec& row, HWND parent);
     void build_children(Control container);
     void add_tooltip(const ControlSpec& row);
