@@ -178,6 +178,9 @@ class QtWindowEndToEnd(unittest.TestCase):
         # The fields show white behind their text.
         for x, y in ((452, 192), (445, 259)):
             self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
+        # The file name's text stands where the Windows program draws it: rows 193 to 205.
+        inked = [y for y in range(189, 214) if any(sum(shot.rgb(left + x, top + y)) < 300 for x in range(258, 455))]
+        self.assertEqual((inked[0], inked[-1]), (193, 205))
 
     def test_about_panel_slides_in_and_out(self):
         v = self.vextra
@@ -198,6 +201,15 @@ class QtWindowEndToEnd(unittest.TestCase):
         shot = Screenshot()
         for x, y in dark_on_face[::5]:
             self.assertEqual(shot.rgb(left + x, top + y), face[y][x])
+
+    def test_a_tooltip_shows_before_the_window_was_ever_clicked(self):
+        v = self.vextra
+        left, top = v.geometry()
+        before = set(xdotool("search", "--onlyvisible", "--pid", v.process.pid, "", check=False).split())
+        xdotool("mousemove", "--sync", left + DROP_BOX[0], top + DROP_BOX[1])
+        xdotool("mousemove", "--sync", left + DROP_BOX[0] + 3, top + DROP_BOX[1] + 2)
+        wait_for(lambda: set(xdotool("search", "--onlyvisible", "--pid", v.process.pid, "", check=False).split())
+                 - before, timeout=5, what="the drop box's tooltip")
 
     def test_title_strip_drags_the_window(self):
         v = self.vextra

@@ -89,6 +89,9 @@ QtFormView::QtFormView() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
     palette.setColor(QPalette::Window, resolve(row.background));
     setPalette(palette);
     setAutoFillBackground(true);
+    // Tooltips show while another program is active too (a file manager a program is dragged
+    // from), as they do on Windows.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     position_ = pos();
     widgets_[static_cast<std::size_t>(Control::Form1)] = this;
     build_children(this, Control::Form1);
@@ -173,6 +176,10 @@ QWidget* QtFormView::create_text_box(QWidget* parent, const ControlSpec& row) {
     auto* edit = new QLineEdit(to_qstring(row.text), parent);
     edit->setReadOnly(row.read_only);
     edit->setFrame(false);
+    // As a Windows edit box: the text at the top, the I-beam over it even when it is read-only.
+    edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    edit->setCursor(Qt::IBeamCursor);
+    edit->setTextMargins(0, -1, 0, 0);
     edit->setFont(resolve(row.font));
     QPalette palette = edit->palette();
     palette.setColor(QPalette::Base, resolve(row.background));
