@@ -35,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
         vextra::ui::win32::Win32FormView window(instance);
         window.form().load();
         window.show(show_command);
-        exit_code = vextra::ui::win32::run_message_loop();
+        exit_code = window.run_message_loop();
     } catch (const vextra::ui::win32::StartupError& error) {
         const std::wstring reason = vextra::platform::to_utf16(error.what()).value_or(L"");
         const std::wstring title = vextra::platform::to_utf16(vextra::kProductName).value_or(L"");

@@ -180,6 +180,7 @@ Win32FormView::~Win32FormView() {
 void Win32FormView::show(int show_command) {
     ShowWindow(window(Control::Form1), show_command);
     UpdateWindow(window(Control::Form1));
+    move_focus(1);  // the first control in tab order that can take the focus
 }
 
 HWND Win32FormView::create_window(const ControlSpec& row, HWND parent) {
@@ -472,13 +473,36 @@ void Win32FormView::move_window(float left, float top) {
 
 void Win32FormView::end_program() { ExitProcess(0); }
 
-int run_message_loop() {
+int Win32FormView::run_message_loop() {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && IsChild(window(Control::Form1), message.hwnd)) {
+            move_focus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+// Tab and Shift+Tab go round the controls that take the focus in the table's tab order, past those
+// that are hidden (the About panel while it is parked).
+void Win32FormView::move_focus(int step) {
+    const std::vector<Control> order = tab_order();
+    const HWND focused = GetFocus();
+    const auto count = static_cast<int>(order.size());
+    int at = 0;
+    while (at < count && window(order[static_cast<std::size_t>(at)]) != focused) ++at;
+    if (at == count) at = step > 0 ? count - 1 : 0;
+    for (int tried = 0; tried < count; ++tried) {
+        at = (at + step + count) % count;
+        const HWND next = window(order[static_cast<std::size_t>(at)]);
+        if (next && IsWindowVisible(next)) {
+            SetFocus(next);
+            return;
+        }
+    }
 }
 
 }  // namespace vextra::ui::win32

@@ -36,6 +36,8 @@ public:
 
     Form1& form() { return form_; }
     void show(int show_command);
+    // Runs the message loop until the window is closed; returns the exit code.
+    int run_message_loop();
 
     int message_box(const std::string& prompt, int buttons, const std::string& title) override;
     void show_text(Control box, const std::string& text) override;
@@ -51,6 +53,7 @@ private:
     static LRESULT CALLBACK container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
+    void move_focus(int step);
     void load_resources();
     void register_container_class();
     void create_main_window();
@@ -106,8 +109,5 @@ private:
 
     std::deque<std::pair<Control, std::optional<std::string>>> drops_;
 };
-
-// Runs the message loop until the window is closed; returns the exit code.
-int run_message_loop();
 
 }  // namespace vextra::ui::win32
