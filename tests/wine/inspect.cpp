@@ -3,6 +3,7 @@
 //   inspect fields            the texts of the main window's edit fields, top to bottom
 //   inspect tooltip           the text of the tooltip on show, if any
 //   inspect boxes             the message of each message box the program has open, one a line
+//   inspect buttons           the button captions of each of those boxes, one box a line, "|" between
 //   inspect resources PATH    the executable's version block, icon and manifest resources
 // Output is UTF-8, one "name=value" per line where a name fits.
 #include <windows.h>
@@ -90,6 +91,30 @@ int boxes() {
     return 0;
 }
 
+BOOL CALLBACK add_button_caption(HWND child, LPARAM captions) {
+    if (lstrcmpiW(class_name(child).c_str(), L"Button") == 0 && IsWindowVisible(child)) {
+        auto& line = *reinterpret_cast<std::wstring*>(captions);
+        line += (line.empty() ? L"" : L"|") + window_text(child);
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK add_box_buttons(HWND top, LPARAM lines) {
+    if (IsWindowVisible(top) && class_name(top) == L"#32770" && window_text(top) == L"Korvane Vextra") {
+        std::wstring captions;
+        EnumChildWindows(top, add_button_caption, reinterpret_cast<LPARAM>(&captions));
+        reinterpret_cast<std::vector<std::wstring>*>(lines)->push_back(captions);
+    }
+    return TRUE;
+}
+
+int buttons() {
+    std::vector<std::wstring> lines;
+    EnumWindows(add_box_buttons, reinterpret_cast<LPARAM>(&lines));
+    for (const auto& line : lines) std::printf("%s\n", utf8(line).c_str());
+    return 0;
+}
+
 int tooltip() {
     HWND tip = nullptr;
     while ((tip = FindWindowExW(nullptr, tip, L"tooltips_class32", nullptr)))
@@ -151,7 +176,8 @@ int main(int argc, char** argv) {
     if (command == "fields" && argc == 2) return fields();
     if (command == "tooltip" && argc == 2) return tooltip();
     if (command == "boxes" && argc == 2) return boxes();
+    if (command == "buttons" && argc == 2) return buttons();
     if (command == "resources" && argc == 3) return resources(argv[2]);
-    std::fprintf(stderr, "usage: inspect attributes PATH | fields | tooltip | resources PATH\n");
+    std::fprintf(stderr, "usage: inspect attributes PATH | fields | tooltip | boxes | buttons | resources PATH\n");
     return 64;
 }

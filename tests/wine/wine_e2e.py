@@ -3,18 +3,20 @@
 
 Files are dropped from another process over XDND (Wine hands them to the program's OLE drop
 target), clicks and keys come from xdotool, the message boxes are answered with keys. Results are
-checked from Linux (content, mode bits, user.DOSATTRIB) and from Windows (a helper program asks for
-attributes, the window's fields and tooltips), and a probe program shows that the manifest Enable
-writes really switches it to common controls 6.
+checked from Linux (content, mode bits, user.DOSATTRIB, times) and from Windows (a helper program asks
+for attributes, the window's fields, tooltips and message boxes), and a probe program shows that the
+manifest Enable writes really switches it to common controls 6, and that a program carrying a manifest
+of its own ignores one beside it.
 
-usage: wine_e2e.py --vextra EXE --probe EXE --inspect EXE --xdnd-drop PATH --template-tool PATH --assets DIR
-                   --planted DLL
+usage: wine_e2e.py --vextra EXE --probe EXE --probe-trust-info EXE --probe-visual-styles EXE --inspect EXE
+                   --xdnd-drop PATH --template-tool PATH --assets DIR --planted DLL
 """
 import argparse
 import os
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 # The X helpers are the ones the Linux end-to-end test uses.
@@ -27,6 +29,7 @@ WIDTH, HEIGHT = 600, 399
 XDND_REFUSED = 2  # xdnd_drop's exit code when the target refuses the drop
 
 TEXT2 = (300, 250)  # in the status field
+A_YEAR = 365 * 24 * 3600
 
 
 def wine(*args, cwd=None, timeout=60):
@@ -59,6 +62,16 @@ def screenshot():
         except subprocess.CalledProcessError:
             return None
     return wait_for(attempt, what="a screenshot")
+
+
+def set_back_a_year(path):
+    then = time.time() - A_YEAR
+    os.utime(path, (then, then))
+
+
+def content(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def comctl32_of(program):
@@ -148,6 +161,13 @@ class Vextra(ProgramRun):
             raise AssertionError("inspect boxes failed: %s" % out)
         return out.split("\n") if out else []
 
+    def buttons(self):
+        """The button captions of each message box the program has open, "|" between them."""
+        code, out = inspect("buttons")
+        if code != 0:
+            raise AssertionError("inspect buttons failed: %s" % out)
+        return out.split("\n") if out else []
+
     def fields(self):
         code, out = inspect("fields")
         if code != 0:
@@ -162,12 +182,20 @@ class Win32WindowEndToEnd(unittest.TestCase):
     def manifest_text(self):
         return self.vextra.manifest_text(ARGS.template_tool)
 
+    def assert_time_renewed(self, path, what):
+        # Set back a year before: anything within the last minute is the change's own.
+        self.assertGreater(os.stat(path).st_mtime, time.time() - 60, what)
+
     def test_enable_and_disable_switch_a_program_to_common_controls_6_and_back(self):
+        # Each change also moves the program's last-write time on, by which Windows keeps what it
+        # found of its manifest, and leaves the program's bytes alone.
         v = self.vextra
         probe = os.path.join(v.apps, "probe.exe")
         shutil.copy(ARGS.probe, probe)
         manifest = probe + ".manifest"
         self.assertIn("\\system32\\", comctl32_of(probe))
+        set_back_a_year(probe)
+        set_back = os.stat(probe).st_mtime_ns
 
         v.drop(probe)
         wait_for(lambda: v.fields() == ("probe.exe", "No"), what="the name and status")
@@ -175,9 +203,12 @@ class Win32WindowEndToEnd(unittest.TestCase):
         v.click(ENABLE)
         v.answer(v.message_box(), "n")
         self.assertFalse(os.path.exists(manifest))
+        self.assertEqual(os.stat(probe).st_mtime_ns, set_back, "declined: the time is left alone")
 
         v.click(ENABLE)
         v.answer(v.message_box(), "Return")  # Yes is the default button
+        self.assert_time_renewed(probe, "renewed by Enable")
+        self.assertEqual(content(probe), content(ARGS.probe))
         self.assertEqual(dos_attrib(manifest), b"0x6")
         with open(manifest, "rb") as f:
             self.assertEqual(f.read(), self.manifest_text())
@@ -187,6 +218,7 @@ class Win32WindowEndToEnd(unittest.TestCase):
         self.assertIn("\\winsxs\\", loaded)
         self.assertIn("common-controls", loaded)
 
+        set_back_a_year(probe)
         v.drop(probe)
         wait_for(lambda: v.fields() == ("probe.exe", "Yes"), what="the status Yes")
         self.assertEqual(windows_attributes(manifest) & 7, 7, "marked again after the lookup")
@@ -197,7 +229,49 @@ class Win32WindowEndToEnd(unittest.TestCase):
         self.assertIsNone(dos_attrib(manifest))
         v.answer(box, "y")
         self.assertFalse(os.path.exists(manifest))
+        self.assert_time_renewed(probe, "renewed by Disable")
+        self.assertEqual(content(probe), content(ARGS.probe))
         self.assertIn("\\system32\\", comctl32_of(probe))
+
+    def test_a_program_with_its_own_manifest_is_left_alone(self):
+        # Windows reads a program's own manifest and never the file beside it: Enable writes none
+        # and says why, in a box with only OK, and leaves the program as it was.
+        v = self.vextra
+        cases = (
+            ("own.exe", ARGS.probe_trust_info,
+             "own.exe carries its own manifest, which Windows reads instead of own.exe.manifest, "
+             "so visual styles cannot be enabled this way."),
+            ("styled.exe", ARGS.probe_visual_styles, "styled.exe already asks for visual styles in its own manifest."),
+        )
+        for name, source, message in cases:
+            with self.subTest(name):
+                exe = os.path.join(v.apps, name)
+                shutil.copy(source, exe)
+                set_back_a_year(exe)
+                set_back = os.stat(exe).st_mtime_ns
+                v.drop(exe)
+                wait_for(lambda: v.fields() == (name, "No"), what="the name and status")
+                v.click(ENABLE)
+                box = v.message_box()
+                self.assertEqual(v.boxes(), [message])
+                self.assertEqual(v.buttons(), ["OK"])
+                v.answer(box, "Return")
+                self.assertTrue(v.no_box_within(0.5))
+                self.assertFalse(os.path.exists(exe + ".manifest"))
+                self.assertEqual(os.stat(exe).st_mtime_ns, set_back)
+                self.assertEqual(content(exe), content(source))
+
+        # Why: the manifest Enable would write, put beside each program by hand, switches an
+        # ordinary program and not the one whose own manifest leaves the visual styles off.
+        own, styled = os.path.join(v.apps, "own.exe"), os.path.join(v.apps, "styled.exe")
+        ordinary = os.path.join(v.apps, "ordinary.exe")
+        shutil.copy(ARGS.probe, ordinary)
+        for exe in (own, ordinary):
+            with open(exe + ".manifest", "wb") as f:
+                f.write(self.manifest_text())
+        self.assertIn("\\winsxs\\", comctl32_of(ordinary))
+        self.assertIn("\\system32\\", comctl32_of(own))
+        self.assertIn("\\winsxs\\", comctl32_of(styled), "its own manifest already asks for them")
 
     def test_refused_drops_leave_the_target_in_place(self):
         v = self.vextra
@@ -367,7 +441,8 @@ def prepare_wine():
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    for option in ("--vextra", "--probe", "--inspect", "--xdnd-drop", "--template-tool", "--assets"):
+    for option in ("--vextra", "--probe", "--probe-trust-info", "--probe-visual-styles", "--inspect", "--xdnd-drop",
+                   "--template-tool", "--assets"):
         parser.add_argument(option, required=True)
     parser.add_argument("--planted", required=True)
     ARGS, rest = parser.parse_known_args()
