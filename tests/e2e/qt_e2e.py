@@ -179,7 +179,7 @@ class QtWindowEndToEnd(unittest.TestCase):
         for x, y in ((452, 192), (445, 259)):
             self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
         # The file name's text stands where the Windows program draws it: rows 193 to 205.
-        inked = [y for y in range(189, 214) if any(sum(shot.rgb(left + x, top + y)) < 300 for x in range(258, 455))]
+        inked = [y for y in range(189, 214) if any(sum(shot.rgb(left + x, top + y)) < 300 for x in range(261, 455))]
         self.assertEqual((inked[0], inked[-1]), (193, 205))
 
     def test_about_panel_slides_in_and_out(self):

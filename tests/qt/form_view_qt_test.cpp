@@ -214,6 +214,15 @@ private slots:
         QCOMPARE(QFontInfo(text1).family(), QFontDatabase::hasFamily("Trebuchet MS") ? QString("Trebuchet MS") : QString("Open Sans"));
     }
 
+    // Each system's standard pointer for the kind of control: the I-beam over a text box, as on
+    // Windows, the arrow elsewhere.
+    void pointers_are_the_standard_ones() {
+        for (Control box : {Control::Text1, Control::Text2})
+            QCOMPARE(window_->widget(box)->cursor().shape(), Qt::IBeamCursor);
+        for (Control other : {Control::Label1, Control::Label2, Control::Picture1, Control::Image1})
+            QCOMPARE(window_->widget(other)->cursor().shape(), Qt::ArrowCursor);
+    }
+
     void fields_are_read_only() {
         auto* text1 = static_cast<QLineEdit*>(window_->widget(Control::Text1));
         text1->setFocus();

@@ -5,6 +5,7 @@
 //   inspect boxes             the message of each message box the program has open, one a line
 //   inspect buttons           the button captions of each of those boxes, one box a line, "|" between
 //   inspect resources PATH    the executable's version block, icon and manifest resources
+//   inspect focus             the child id of the main window's control that has the keyboard focus
 // Output is UTF-8, one "name=value" per line where a name fits.
 #include <windows.h>
 
@@ -168,6 +169,23 @@ int resources(const char* path) {
     return 0;
 }
 
+BOOL CALLBACK find_main_window(HWND top, LPARAM found) {
+    if (!IsWindowVisible(top) || class_name(top) == L"#32770" || window_text(top) != L"Korvane Vextra") return TRUE;
+    *reinterpret_cast<HWND*>(found) = top;
+    return FALSE;
+}
+
+// The program's child windows carry their control's number + 1 as id.
+int focus() {
+    HWND main = nullptr;
+    EnumWindows(find_main_window, reinterpret_cast<LPARAM>(&main));
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!main || !GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info)) return 1;
+    std::printf("%d\n", info.hwndFocus && IsChild(main, info.hwndFocus) ? GetDlgCtrlID(info.hwndFocus) : 0);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,6 +196,7 @@ int main(int argc, char** argv) {
     if (command == "boxes" && argc == 2) return boxes();
     if (command == "buttons" && argc == 2) return buttons();
     if (command == "resources" && argc == 3) return resources(argv[2]);
-    std::fprintf(stderr, "usage: inspect attributes PATH | fields | tooltip | boxes | buttons | resources PATH\n");
+    if (command == "focus" && argc == 2) return focus();
+    std::fprintf(stderr, "usage: inspect attributes PATH | fields | tooltip | boxes | buttons | resources PATH | focus\n");
     return 64;
 }

@@ -339,6 +339,31 @@ class Win32WindowEndToEnd(unittest.TestCase):
         for x, y in (ornament + captions)[::5]:
             self.assertEqual(shot.rgb(left + x, top + y), face[y][x])
 
+    def test_tab_goes_round_in_tab_order(self):
+        v = self.vextra
+        # Child ids are the controls' numbers + 1.
+        names = {21: "Text1", 20: "Text2", 14: "Picture1", 4: "Picture2"}
+
+        def focused():
+            code, out = inspect("focus")
+            return names.get(int(out)) if code == 0 else None
+
+        wait_for(lambda: focused() == "Text1", what="Text1 to have the focus at start")
+        xdotool("windowfocus", "--sync", v.window)
+
+        def round_of(key, expected):
+            for name in expected:
+                xdotool("key", key)
+                wait_for(lambda: focused() == name, what="%s to take the focus after %s" % (name, key))
+
+        round_of("Tab", ["Text2", "Picture1", "Text1"])
+        round_of("shift+Tab", ["Picture1", "Text2", "Text1"])
+        v.click(ABOUT)
+        v.park_pointer()
+        xdotool("windowfocus", "--sync", v.window)
+        round_of("Tab", ["Text2", "Picture1", "Picture2", "Text1"])
+        round_of("shift+Tab", ["Picture2", "Picture1", "Text2", "Text1"])
+
     def test_pictures_are_in_place(self):
         v = self.vextra
         v.park_pointer()
@@ -359,6 +384,10 @@ class Win32WindowEndToEnd(unittest.TestCase):
         # The fields show white behind their text.
         for x, y in ((452, 192), (445, 259)):
             self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
+        # The file name's text stands at rows 193 to 205, where the Linux program draws it too (the
+        # caret of the focused field blinks at its left end).
+        inked = [y for y in range(189, 214) if any(sum(shot.rgb(left + x, top + y)) < 300 for x in range(261, 455))]
+        self.assertEqual((inked[0], inked[-1]), (193, 205))
 
     def test_tooltips_name_the_hot_spots_and_fields(self):
         v = self.vextra
