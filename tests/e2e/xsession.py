@@ -8,6 +8,7 @@ import tempfile
 import time
 
 TITLE = "Korvane Vextra"
+WIDTH, HEIGHT = 600, 399
 
 # Points in the window, in pixels: over the drawn elements their hot spots lie on.
 DROP_BOX = (284, 100)
@@ -156,3 +157,59 @@ class ProgramRun:
     def no_box_within(self, seconds):
         time.sleep(seconds)
         return self.other_windows() == []
+
+    def park_pointer(self):
+        """Moves the pointer off the window, so no tooltip covers it."""
+        left, top = self.geometry()
+        xdotool("mousemove", "--sync", left + WIDTH + 50, top + HEIGHT + 50)
+
+    def screenshot(self):
+        return Screenshot()
+
+
+class SharedWindowCases:
+    """The cases every program's driver runs, mixed into its unittest.TestCase: `self.vextra` is a
+    started ProgramRun and `self.assets` the folder of the program's pictures."""
+
+    def test_pictures_are_in_place(self):
+        v = self.vextra
+        v.park_pointer()
+        left, top = v.geometry()
+        _, _, face = read_bmp(os.path.join(self.assets, "background.bmp"))
+        _, _, strip = read_bmp(os.path.join(self.assets, "titlestrip.bmp"))
+        shot = wait_for(lambda: (lambda s: s if s.rgb(left + 300, top + 300) == face[300][300] else None)(v.screenshot()),
+                        what="the window to be drawn")
+        # Everywhere the face is not covered by a field or the title strip, it is the background.
+        for y in list(range(34, 186, 6)) + list(range(266, 399, 6)):
+            for x in range(0, 600, 7):
+                self.assertEqual(shot.rgb(left + x, top + y), face[y][x], "background at %d,%d" % (x, y))
+        for y in range(0, 32, 3):
+            for x in range(150, 600, 5):
+                self.assertEqual(shot.rgb(left + x, top + y), strip[y][x], "title strip at %d,%d" % (x, y))
+        # The title strip's last pixel row shows its own colour, not the face.
+        self.assertNotEqual(shot.rgb(left + 300, top + 32), face[32][300])
+        # The fields show white behind their text.
+        for x, y in ((452, 192), (445, 259)):
+            self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
+        # The file name's text stands at rows 193 to 205 in both programs (a focused field's caret
+        # may blink at its left end).
+        inked = [y for y in range(189, 214) if any(sum(shot.rgb(left + x, top + y)) < 300 for x in range(261, 455))]
+        self.assertEqual((inked[0], inked[-1]), (193, 205))
+
+    def test_title_strip_drags_the_window(self):
+        drag_by_title_strip(self.vextra.geometry)
+
+    def test_press_on_the_title_text_does_not_drag(self):
+        v = self.vextra
+        left, top = v.geometry()
+        xdotool("mousemove", "--sync", left + 60, top + 12, "mousedown", 1)  # Label5, the title text
+        xdotool("mousemove", "--sync", left + 160, top + 87)
+        xdotool("mouseup", 1)
+        self.assertTrue(v.no_box_within(0.5))
+        self.assertEqual(v.geometry(), (left, top))
+
+    def test_exit_button_ends_the_program(self):
+        v = self.vextra
+        v.click(EXIT)
+        wait_for(lambda: not v.titled_windows(), what="the window to go")
+        self.assertEqual(v.process.wait(timeout=30), 0)

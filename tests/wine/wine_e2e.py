@@ -21,11 +21,10 @@ import unittest
 
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, EXIT, TITLE, ProgramRun, Screenshot,  # noqa: E402
-                      dos_attrib, drag_by_title_strip, read_bmp, start_xvfb, wait_for, xdotool)
+from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, EXIT, HEIGHT, TITLE, WIDTH, ProgramRun,  # noqa: E402
+                      Screenshot, SharedWindowCases, dos_attrib, read_bmp, start_xvfb, wait_for, xdotool)
 
 ARGS = None
-WIDTH, HEIGHT = 600, 399
 XDND_REFUSED = 2  # xdnd_drop's exit code when the target refuses the drop
 
 TEXT2 = (300, 250)  # in the status field
@@ -120,13 +119,11 @@ class Vextra(ProgramRun):
         values = dict(line.split("=") for line in out.splitlines() if "=" in line)
         return int(values.get("WIDTH", 0)), int(values.get("HEIGHT", 0))
 
+    def screenshot(self):
+        return screenshot()
+
     def main_window(self):
         return next((w for w in self.titled_windows() if self.size(w) == (WIDTH, HEIGHT)), None)
-
-    def park_pointer(self):
-        """Moves the pointer off the window, so no tooltip covers it."""
-        left, top = self.geometry()
-        xdotool("mousemove", "--sync", left + WIDTH + 50, top + HEIGHT + 50)
 
     def xdnd(self, files=(), text=None, at=DROP_BOX):
         command = [ARGS.xdnd_drop] + (["--text", text] if text is not None else [])
@@ -175,9 +172,10 @@ class Vextra(ProgramRun):
         return tuple(out.split("\n"))
 
 
-class Win32WindowEndToEnd(unittest.TestCase):
+class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
     def setUp(self):
         self.vextra = Vextra(self)
+        self.assets = ARGS.assets
 
     def manifest_text(self):
         return self.vextra.manifest_text(ARGS.template_tool)
@@ -364,31 +362,6 @@ class Win32WindowEndToEnd(unittest.TestCase):
         round_of("Tab", ["Text2", "Picture1", "Picture2", "Text1"])
         round_of("shift+Tab", ["Picture2", "Picture1", "Text2", "Text1"])
 
-    def test_pictures_are_in_place(self):
-        v = self.vextra
-        v.park_pointer()
-        left, top = v.geometry()
-        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
-        _, _, strip = read_bmp(os.path.join(ARGS.assets, "titlestrip.bmp"))
-        shot = wait_for(lambda: (lambda s: s if s.rgb(left + 300, top + 300) == face[300][300] else None)(screenshot()),
-                        what="the window to be drawn")
-        # Everywhere the face is not covered by a field or the title strip, it is the background.
-        for y in list(range(34, 186, 6)) + list(range(266, 399, 6)):
-            for x in range(0, 600, 7):
-                self.assertEqual(shot.rgb(left + x, top + y), face[y][x], "background at %d,%d" % (x, y))
-        for y in range(0, 32, 3):
-            for x in range(150, 600, 5):
-                self.assertEqual(shot.rgb(left + x, top + y), strip[y][x], "title strip at %d,%d" % (x, y))
-        # The title strip's last pixel row shows its own colour, not the face.
-        self.assertNotEqual(shot.rgb(left + 300, top + 32), face[32][300])
-        # The fields show white behind their text.
-        for x, y in ((452, 192), (445, 259)):
-            self.assertEqual(shot.rgb(left + x, top + y), (255, 255, 255), "field at %d,%d" % (x, y))
-        # The file name's text stands at rows 193 to 205, where the Linux program draws it too (the
-        # caret of the focused field blinks at its left end).
-        inked = [y for y in range(189, 214) if any(sum(shot.rgb(left + x, top + y)) < 300 for x in range(261, 455))]
-        self.assertEqual((inked[0], inked[-1]), (193, 205))
-
     def test_tooltips_name_the_hot_spots_and_fields(self):
         v = self.vextra
         left, top = v.geometry()
@@ -399,25 +372,6 @@ class Win32WindowEndToEnd(unittest.TestCase):
                 wait_for(lambda: inspect("tooltip")[0] != 0, what="no tooltip")
                 xdotool("mousemove", "--sync", left + at[0], top + at[1])
                 wait_for(lambda: inspect("tooltip") == (0, text), what="the tooltip " + text)
-
-    def test_title_strip_drags_the_window(self):
-        v = self.vextra
-        drag_by_title_strip(v.geometry)
-
-    def test_press_on_the_title_text_does_not_drag(self):
-        v = self.vextra
-        left, top = v.geometry()
-        xdotool("mousemove", "--sync", left + 60, top + 12, "mousedown", 1)  # Label5, the title text
-        xdotool("mousemove", "--sync", left + 160, top + 87)
-        xdotool("mouseup", 1)
-        self.assertTrue(v.no_box_within(0.5))
-        self.assertEqual(v.geometry(), (left, top))
-
-    def test_exit_button_ends_the_program(self):
-        v = self.vextra
-        v.click(EXIT)
-        wait_for(lambda: not v.main_window(), what="the window to go")
-        self.assertEqual(v.process.wait(timeout=30), 0)
 
     def test_version_block_icon_and_own_manifest(self):
         code, out = inspect("resources", ARGS.vextra)
