@@ -12,12 +12,6 @@
 #include "platform/pe_resources.h"
 
 namespace vextra::platform {
-namespace {
-
-// Manifests are a few KiB; one larger than this is no manifest of a real program.
-constexpr std::size_t kManifestSizeLimit = 1u << 20;
-
-}  // namespace
 
 std::optional<std::string> embedded_manifest(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -37,7 +31,7 @@ std::optional<std::string> embedded_manifest(const std::string& path) {
             return true;
         };
         manifest = find_pe_resource(read_at, static_cast<std::uint64_t>(st.st_size), kManifestResourceType,
-                                    kProcessManifestId, kManifestSizeLimit);
+                                    kProcessManifestId, kEmbeddedManifestLimit);
     }
     close(fd);
     return manifest;

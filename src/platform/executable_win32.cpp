@@ -12,12 +12,6 @@
 #include "platform/utf16.h"
 
 namespace vextra::platform {
-namespace {
-
-// Manifests are a few KiB; one larger than this is no manifest of a real program.
-constexpr std::size_t kManifestSizeLimit = 1u << 20;
-
-}  // namespace
 
 std::optional<std::string> embedded_manifest(const std::string& path) {
     const std::optional<std::wstring> wide = to_utf16(path);
@@ -44,7 +38,7 @@ std::optional<std::string> embedded_manifest(const std::string& path) {
             return true;
         };
         const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-        manifest = find_pe_resource(read_at, size, kManifestResourceType, kProcessManifestId, kManifestSizeLimit);
+        manifest = find_pe_resource(read_at, size, kManifestResourceType, kProcessManifestId, kEmbeddedManifestLimit);
     }
     CloseHandle(file);
     return manifest;
