@@ -33,6 +33,9 @@ inline constexpr std::array<DecodePair, 33> kDecodeList = {{
     {228, "v"},  {229, "w"},  {230, "x"},    {231, "y"},  {232, "z"},
 }};
 
+// Replaces every code of the list in `text` (UTF-8) by what it stands for.
+std::string decode_text(std::string_view text);
+
 // Loads the template from `path` (by default the bare name, so from the working directory),
 // strips the marker and decodes the text, leaving the result in `manif`. The marker and decode
 // passes run even when the load fails; they then find nothing in the initial content.

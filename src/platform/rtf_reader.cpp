@@ -64,6 +64,52 @@ struct Group {
     int unicode_fallback = 1;  // \ucN: characters that follow each \uN for older readers
 };
 
+// The open groups. A nested group starts as a copy of its parent and most never change, so the
+// stack keeps one entry for each run of equal groups: a million nested braces cost a counter, not
+// a million entries.
+class GroupStack {
+public:
+    bool empty() const { return runs_.empty(); }
+    const Group& top() const { return runs_.back().group; }
+
+    void open() {
+        if (runs_.empty()) {
+            runs_.push_back({Group{}, 1});
+        } else {
+            ++runs_.back().depth;
+        }
+    }
+
+    void close() {
+        if (--runs_.back().depth == 0) runs_.pop_back();
+    }
+
+    void hide() {
+        if (!top().hidden) own_top().hidden = true;
+    }
+
+    void set_unicode_fallback(int count) {
+        if (top().unicode_fallback != count) own_top().unicode_fallback = count;
+    }
+
+private:
+    struct Run {
+        Group group;
+        std::size_t depth;  // how many nested groups share it
+    };
+
+    // The innermost group as an entry of its own, so that a change leaves its parent as it was.
+    Group& own_top() {
+        if (runs_.back().depth > 1) {
+            --runs_.back().depth;
+            runs_.push_back({runs_.back().group, 1});
+        }
+        return runs_.back().group;
+    }
+
+    std::vector<Run> runs_;
+};
+
 class Reader {
 public:
     explicit Reader(std::string_view rtf) : in_(rtf) { out_.reserve(rtf.size()); }
@@ -73,10 +119,10 @@ public:
             const char c = in_[pos_++];
             if (c == '{') {
                 fallback_left_ = 0;
-                groups_.push_back(groups_.empty() ? Group{} : groups_.back());
+                groups_.open();
             } else if (c == '}') {
                 fallback_left_ = 0;
-                groups_.pop_back();
+                groups_.close();
                 // Whatever follows the document's closing brace is not part of it.
                 if (groups_.empty()) {
                     flush_high_surrogate();
@@ -120,7 +166,7 @@ private:
             case '~': put(0x00A0); break;
             case '_': put(U'-'); break;
             case '\r': case '\n': put_line_end(); break;
-            case '*': groups_.back().hidden = true; break;  // marks a destination none of ours uses
+            case '*': groups_.hide(); break;  // marks a destination none of ours uses
             default: break;  // \- optional hyphen and the rest show nothing
         }
         return true;
@@ -156,17 +202,16 @@ private:
         }
         if (take_fallback()) return;
 
-        Group& group = groups_.back();
         if (word == "u") {
             if (!has_param) return;
             put(static_cast<char32_t>(value & 0xFFFFu));
-            fallback_left_ = group.unicode_fallback;
+            fallback_left_ = groups_.top().unicode_fallback;
         } else if (word == "uc") {
-            group.unicode_fallback = static_cast<int>(std::clamp<std::int64_t>(param, 0, INT32_MAX));
+            groups_.set_unicode_fallback(static_cast<int>(std::clamp<std::int64_t>(param, 0, INT32_MAX)));
         } else if (is_line_end(word)) {
             put_line_end();
         } else if (is_hidden_destination(word)) {
-            group.hidden = true;
+            groups_.hide();
         } else {
             for (const WordChar& wc : kCharWords) {
                 if (wc.word == word) {
@@ -185,7 +230,7 @@ private:
         return true;
     }
 
-    bool shown() const { return !groups_.back().hidden; }
+    bool shown() const { return !groups_.top().hidden; }
 
     void flush_high_surrogate() {
         if (high_surrogate_ == 0) return;
@@ -227,7 +272,7 @@ private:
     std::string_view in_;
     std::size_t pos_ = 0;
     std::string out_;
-    std::vector<Group> groups_;
+    GroupStack groups_;
     int fallback_left_ = 0;
     char32_t high_surrogate_ = 0;
 };

@@ -224,6 +224,19 @@ TEST(RtfReader, BinaryData) {
     });
 }
 
+// Each group starts with its parent's state, and closing it gives the parent's back, however
+// deep the groups and wherever the state changes.
+TEST(RtfReader, GroupStateIsRestoredWhenEachGroupCloses) {
+    check({
+        {"hidden deep inside", "{\\rtf1 {{{\\*\\x a}b}c}d}"sv, "bcd"},
+        {"hidden inherited deep", "{\\rtf1 a{\\*{{{b}}}c}d}"sv, "ad"},
+        {"uc inherited and restored", "{\\rtf1 {\\uc2{{\\u233??x}\\u233??y}}\\u233?z}"sv,
+         u8"\u00e9x\u00e9y\u00e9z"},
+        {"uc set again to its value", "{\\rtf1 {\\uc1{\\uc1{\\uc2}\\u233?x}\\u233?y}}"sv, u8"\u00e9x\u00e9y"},
+        {"change after a closed sibling", "{\\rtf1 {{a}{\\*b}{c}}d}"sv, "acd"},
+    });
+}
+
 TEST(RtfReader, DeepNestingIsIterative) {
     const std::size_t depth = 1000000;
     const std::string open = "{\\rtf1 " + std::string(depth, '{');

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
 #include <set>
 
 #include "platform/text.h"
@@ -96,6 +98,78 @@ TEST(LoadTemplate, KeepsTheInitialContentWhenTheTemplateCannotBeLoaded) {
         EXPECT_FALSE(load_template(manif, c.path));
         EXPECT_EQ(manif.text(), kDeclarationLine);
     }
+}
+
+// The decoding is defined as one replacement pass per code, in the list's order.
+std::string decode_code_by_code(std::string text) {
+    for (const DecodePair& pair : kDecodeList) text = platform::replace_all(text, ansi_char(pair.code), pair.replacement);
+    return text;
+}
+
+TEST(DecodeText, GivesWhatReplacingEachCodeInTurnGives) {
+    // Codes, their neighbours, their lead byte alone or doubled, and plain text, in any order.
+    const std::vector<std::string> pieces = {ansi_char(199), ansi_char(200), ansi_char(206), ansi_char(220),
+                                             ansi_char(232), ansi_char(233), "\xC3", "\xC3\xC3", "a", "\r\n", "|"};
+    std::mt19937 rng(2026);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1), length(0, 40);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        for (std::size_t n = length(rng); n > 0; --n) text += pieces[pick(rng)];
+        ASSERT_EQ(decode_text(text), decode_code_by_code(text)) << testing::PrintToString(text);
+    }
+}
+
+TEST(LoadTemplate, HostileTemplates) {
+    const std::string deep(1000000, '{');
+    const std::string undeep(1000000, '}');
+    struct Case {
+        const char* name;
+        std::string document;
+        bool loads;
+        std::string text;  // when it loads
+    };
+    const Case cases[] = {
+        {"a million nested groups", "{\\rtf1 " + deep + "\\'c8\\'dd/" + undeep + "}", true, "<o/"},
+        {"a million nested groups, each hiding its text and changing \\uc",
+         "{\\rtf1 a" + [] {
+             std::string nested;
+             for (int i = 0; i < 250000; ++i) nested += i % 2 ? "{\\uc2 " : "{\\*\\uc1 ";
+             return nested + "x" + std::string(250000, '}');
+         }() + "b}",
+         true, "ab"},
+        {"binary data past the end", "{\\rtf1 \\'c8\\bin99999999 abc}", false, ""},
+        {"NUL bytes", std::string("{\\rtf1 \\'c8\0\\'c9}", 17), true, "< >"},
+        {"invalid hex escape", "{\\rtf1 \\'c8\\'zz}", false, ""},
+        {"\\u out of range", "{\\rtf1 \\u99999999999?\\u-99999?\\u200?}", true, "\ue7ff\u7961<"},
+        {"cut short", "{\\rtf1 {\\'c8}{", false, ""},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RichTextBox manif;
+        EXPECT_EQ(load_template(manif, dir.write("style.dll", c.document)), c.loads);
+        EXPECT_EQ(manif.text(), c.loads ? c.text : kDeclarationLine);
+    }
+}
+
+TEST(LoadTemplate, RefusesATemplateOverTheSizeLimitWithoutReadingIt) {
+    TempDir dir;
+    const std::string at_limit = dir.file("at-limit.dll");
+    const std::string padding = "{\\rtf1 \\'dd" + std::string(kTemplateSizeLimit - 12, ' ');
+    ASSERT_EQ(padding.size() + 1, kTemplateSizeLimit);
+    dir.write("at-limit.dll", padding + "}");
+    RichTextBox manif;
+    EXPECT_TRUE(load_template(manif, at_limit));
+    EXPECT_EQ(manif.text().substr(0, 2), "o ");
+
+    // 256 MiB of holes: read, it would take a while and the memory of its size.
+    const std::string huge = dir.write("huge.dll", padding);
+    std::filesystem::resize_file(huge, std::uint64_t{256} << 20);
+    const auto start = std::chrono::steady_clock::now();
+    RichTextBox refused;
+    EXPECT_FALSE(load_template(refused, huge));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(refused.text(), kDeclarationLine);
 }
 
 TEST(LoadTemplate, ReadsStyleDllFromTheWorkingDirectoryOnly) {
