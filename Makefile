@@ -4,7 +4,7 @@
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
 BIN := build/dev/bin
 
-.PHONY: all build run test deps clean windows
+.PHONY: all build run test deps clean windows win32-untested
 
 all: build
 
@@ -23,11 +23,17 @@ windows: build
 	cmake --preset win32 && cmake --build --preset win32
 	cmake --preset win64 && cmake --build --preset win64
 
-# Each workflow configures, builds and tests one preset.
+# Each workflow configures, builds and tests one preset. Where the kernel cannot run 32-bit programs,
+# the 32-bit Windows program and its tests are built but cannot run, and the run says so.
 test: deps
 	cmake --workflow --preset dev
-	cmake --workflow --preset win32
+	if scripts/runs-32-bit-wine; then cmake --workflow --preset win32; else $(MAKE) win32-untested; fi
 	cmake --workflow --preset win64
+
+win32-untested:
+	cmake --preset win32
+	cmake --build --preset win32 --target vextra vextra_unit_tests
+	@echo "make test: NOT RUN: the 32-bit Windows tests; this machine cannot run Wine's 32-bit loader"
 
 clean:
 	rm -rf build

@@ -19,8 +19,7 @@ std::string wine_attrib(const std::string& arguments, const std::string& path) {
     std::string windows_path = "Z:" + path;
     for (char& c : windows_path)
         if (c == '/') c = '\\';
-    const std::string command = "WINEPREFIX='" VEXTRA_WINEPREFIX "' WINEDEBUG=-all wine cmd /c attrib " + arguments +
-                                " '" + windows_path + "' 2>/dev/null";
+    const std::string command = VEXTRA_WINE_COMMAND " cmd /c attrib " + arguments + " '" + windows_path + "' 2>/dev/null";
     std::string out;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return out;

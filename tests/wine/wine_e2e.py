@@ -32,13 +32,9 @@ A_YEAR = 365 * 24 * 3600
 
 
 def wine(*args, cwd=None, timeout=60):
-    """Runs a Windows program to its end. A start that Wine's launcher fails now and then
-    ("Application could not be started") is tried once more, as cmake/wine-run does."""
-    for _ in range(2):
-        result = subprocess.run(["wine", *map(str, args)], cwd=cwd, capture_output=True, timeout=timeout)
-        if result.returncode == 0 or b"Application could not be started" not in result.stdout + result.stderr:
-            break
-    return result
+    """Runs a Windows program to its end through the build's Wine launcher."""
+    return subprocess.run([ARGS.wine_run, ARGS.wine, *map(str, args)], cwd=cwd, capture_output=True,
+                          timeout=timeout)
 
 
 def inspect(*args):
@@ -93,7 +89,7 @@ class Vextra(ProgramRun):
         env = dict(os.environ)
         if overrides:
             env["WINEDLLOVERRIDES"] += ";" + overrides
-        self.process = subprocess.Popen(["wine", os.path.basename(ARGS.vextra)], cwd=self.dir, env=env,
+        self.process = subprocess.Popen([ARGS.wine, os.path.basename(ARGS.vextra)], cwd=self.dir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         test.addCleanup(self.close)
         self.window = wait_for(self.main_window, timeout=60, what="the main window")
@@ -412,12 +408,11 @@ class Win32DllSearch(unittest.TestCase):
 
 
 def prepare_wine():
-    """A prefix of the test's own, so that its desktop lives on this X server and nothing else
-    running under Wine shares it; made once and kept in the build tree."""
-    os.environ.update(WINEPREFIX=os.path.join(os.getcwd(), "wineprefix"), WINEDEBUG="-all", LC_ALL="C",
-                      WINEDLLOVERRIDES="mscoree,mshtml=")
+    """The prefix the environment names (the build gives the test one of its own), made once."""
+    if "WINEPREFIX" not in os.environ:
+        raise SystemExit("WINEPREFIX is not set: run this test through ctest")
     if not os.path.exists(os.path.join(os.environ["WINEPREFIX"], "system.reg")):
-        subprocess.run(["wineboot", "--init"], check=True, capture_output=True, timeout=300)
+        subprocess.run([ARGS.wine, "wineboot", "--init"], check=True, capture_output=True, timeout=300)
     subprocess.run(["wineserver", "--wait"], check=True, timeout=300)
 
 
@@ -425,11 +420,10 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     for option in ("--vextra", "--probe", "--probe-trust-info", "--probe-visual-styles", "--inspect", "--xdnd-drop",
-                   "--template-tool", "--assets"):
+                   "--template-tool", "--assets", "--planted", "--wine", "--wine-run"):
         parser.add_argument(option, required=True)
-    parser.add_argument("--planted", required=True)
     ARGS, rest = parser.parse_known_args()
-    for tool in ("wine", "wineserver", "Xvfb", "xdotool", "xwd"):
+    for tool in (ARGS.wine, "wineserver", "Xvfb", "xdotool", "xwd"):
         if not shutil.which(tool):
             raise SystemExit("%s is missing: run scripts/install-deps" % tool)
     xvfb = start_xvfb()
