@@ -60,18 +60,33 @@ class Vextra(ProgramRun):
 
 
 class QtWindowWithoutATemplate(unittest.TestCase):
-    """What stands at "style.dll" is never waited for: the window opens, and Enable says that it
-    has no template instead of asking."""
+    """Whatever stands at "style.dll", the window opens at once: nothing there is waited for or
+    read whole, and Enable says that it has no template instead of asking."""
 
-    def test_a_fifo_as_the_template(self):
-        v = Vextra(self, prepare=lambda folder: (os.remove(os.path.join(folder, "style.dll")),
-                                                 os.mkfifo(os.path.join(folder, "style.dll"))))
-        exe = v.app("old.exe")
-        v.drop_files(exe)
-        v.click(ENABLE)
-        v.answer(v.message_box(), "Return")  # OK on the warning; on a question this would be Yes
-        self.assertTrue(v.no_box_within(0.5))
-        self.assertFalse(os.path.exists(exe + ".manifest"))
+    def test_templates_that_cannot_be_loaded(self):
+        def too_large(path):
+            with open(path, "wb") as f:
+                f.truncate(256 << 20)
+
+        def cut_short(path):
+            with open(path, "wb") as f:
+                f.write(b"{\\rtf1 {\\'c8")
+
+        cases = (("a FIFO", os.mkfifo), ("a link to an endless device", lambda path: os.symlink("/dev/zero", path)),
+                 ("256 MiB", too_large), ("cut short", cut_short))
+        for name, make in cases:
+            with self.subTest(name):
+                def prepare(folder):
+                    os.remove(os.path.join(folder, "style.dll"))
+                    make(os.path.join(folder, "style.dll"))
+                v = Vextra(self, prepare=prepare)
+                exe = v.app("old.exe")
+                v.drop_files(exe)
+                v.click(ENABLE)
+                v.answer(v.message_box(), "Return")  # OK on the warning; on a question this would be Yes
+                self.assertTrue(v.no_box_within(0.5))
+                self.assertFalse(os.path.exists(exe + ".manifest"))
+                v.close()
 
 
 class QtWindowEndToEnd(SharedWindowCases, unittest.TestCase):
