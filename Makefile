@@ -1,10 +1,12 @@
 # Convenience wrapper around the CMake presets.
-#   make run      build, then start the window from the folder that holds the built template
+#   make run      install what the Linux program needs, build it, and start the window from the
+#                 folder that holds the built template
 #   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
-BIN := build/dev/bin
+#   make package  the .deb and a zip for each Windows build, in build/packages
+PACKAGES := build/packages
 
-.PHONY: all build run test deps clean windows win32-untested
+.PHONY: all build run test deps clean windows win32-untested package
 
 all: build
 
@@ -15,13 +17,17 @@ build:
 	cmake --preset dev
 	cmake --build --preset dev
 
-run: deps build
-	cd $(BIN) && ./vextra
+run:
+	scripts/install-deps run
+	cmake --preset app
+	cmake --build --preset app
+	cd build/app/bin && ./vextra
 
 # The Windows builds run the host's template tool, so the host build comes first.
+WINDOWS_TARGETS := vextra style_template
 windows: build
-	cmake --preset win32 && cmake --build --preset win32
-	cmake --preset win64 && cmake --build --preset win64
+	cmake --preset win32 && cmake --build --preset win32 --target $(WINDOWS_TARGETS)
+	cmake --preset win64 && cmake --build --preset win64 --target $(WINDOWS_TARGETS)
 
 # Each workflow configures, builds and tests one preset. Where the kernel cannot run 32-bit programs,
 # the 32-bit Windows program and its tests are built but cannot run, and the run says so.
@@ -34,6 +40,14 @@ win32-untested:
 	cmake --preset win32
 	cmake --build --preset win32 --target vextra vextra_unit_tests
 	@echo "make test: NOT RUN: the 32-bit Windows tests; this machine cannot run Wine's 32-bit loader"
+
+# Each package is made from the build of its preset, stripped.
+package: deps windows
+	cpack --config build/dev/CPackConfig.cmake -B $(PACKAGES)
+	cpack --config build/win32/CPackConfig.cmake -B $(PACKAGES)
+	cpack --config build/win64/CPackConfig.cmake -B $(PACKAGES)
+	rm -rf $(PACKAGES)/_CPack_Packages
+	ls -l $(PACKAGES)
 
 clean:
 	rm -rf build

@@ -23,12 +23,15 @@ ARGS = None
 class Vextra(ProgramRun):
     """The Linux program, started in its own folder."""
 
-    def __init__(self, test, prepare=None):
-        """`prepare`, given the program's folder, changes it before the start."""
-        super().__init__(test, ARGS.vextra, "vextra-e2e-")
+    def __init__(self, test, prepare=None, program=None, start_in=None):
+        """`prepare`, given the run's folder, changes it before the start. `program` (by default
+        the built one) starts in `start_in`, or else in the run's folder with the built template."""
+        program = program or ARGS.vextra
+        super().__init__(test, "vextra-e2e-",
+                         template=None if start_in else os.path.join(os.path.dirname(program), "style.dll"))
         if prepare:
             prepare(self.dir)
-        self.process = subprocess.Popen([ARGS.vextra], cwd=self.dir)
+        self.process = subprocess.Popen([program], cwd=start_in or self.dir)
         test.addCleanup(self.close)
         self.window = wait_for(lambda: self.titled_windows(), what="the main window")[0]
         # Wait until the window takes drops (Qt marks it XdndAware when it is mapped and ready).

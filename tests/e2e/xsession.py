@@ -106,16 +106,18 @@ def dos_attrib(path):
 
 
 class ProgramRun:
-    """One run of the program in a folder of its own, with the built template beside it, driven
-    from outside as a person would. A subclass starts the program, sets `self.window` to its main
-    window, and says which shown windows carry the program's title."""
+    """One run of the program, driven from outside as a person would, with a folder of its own
+    that holds a copy of `template` (when given) and the programs to drop. A subclass starts the
+    program, sets `self.window` to its main window, and says which shown windows carry the
+    program's title."""
 
-    def __init__(self, test, program, prefix):
+    def __init__(self, test, prefix, template=None):
         self.dir = tempfile.mkdtemp(prefix=prefix, dir=os.getcwd())
         test.addCleanup(shutil.rmtree, self.dir, True)
         self.apps = os.path.join(self.dir, "apps")
         os.mkdir(self.apps)
-        shutil.copy(os.path.join(os.path.dirname(program), "style.dll"), self.dir)
+        if template:
+            shutil.copy(template, self.dir)
         self.window = None
 
     def titled_windows(self):
@@ -136,9 +138,10 @@ class ProgramRun:
             f.write(content)
         return path
 
-    def manifest_text(self, template_tool):
-        """What the program holds as its manifest text, as the template tool decodes it."""
-        return subprocess.run([template_tool, "decode", os.path.join(self.dir, "style.dll")],
+    def manifest_text(self, template_tool, template=None):
+        """What the program holds as its manifest text, as the template tool decodes it from
+        `template` (by default the copy in the run's folder)."""
+        return subprocess.run([template_tool, "decode", template or os.path.join(self.dir, "style.dll")],
                               capture_output=True, check=True).stdout
 
     def other_windows(self):

@@ -16,8 +16,10 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
+import zipfile
 
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -78,18 +80,20 @@ def comctl32_of(program):
 
 
 class Vextra(ProgramRun):
-    """vextra.exe under Wine, copied into its own folder with any `beside` files; `overrides` are
-    added to Wine's DLL overrides."""
+    """vextra.exe under Wine, copied into its own folder with any `beside` files, or started as it
+    stands in `folder` with the template there; `overrides` are added to Wine's DLL overrides."""
 
-    def __init__(self, test, beside=(), overrides=None):
-        super().__init__(test, ARGS.vextra, "vextra-wine-")
-        shutil.copy(ARGS.vextra, self.dir)
-        for path in beside:
-            shutil.copy(path, self.dir)
+    def __init__(self, test, beside=(), overrides=None, folder=None):
+        super().__init__(test, "vextra-wine-",
+                         template=None if folder else os.path.join(os.path.dirname(ARGS.vextra), "style.dll"))
+        if not folder:
+            folder = self.dir
+            for path in (ARGS.vextra, *beside):
+                shutil.copy(path, folder)
         env = dict(os.environ)
         if overrides:
             env["WINEDLLOVERRIDES"] += ";" + overrides
-        self.process = subprocess.Popen([ARGS.wine, os.path.basename(ARGS.vextra)], cwd=self.dir, env=env,
+        self.process = subprocess.Popen([ARGS.wine, "vextra.exe"], cwd=folder, env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         test.addCleanup(self.close)
         self.window = wait_for(self.main_window, timeout=60, what="the main window")
@@ -407,6 +411,48 @@ class Win32DllSearch(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(v.dir, "xmllite.dll.loaded")), "the planted DLL was loaded")
 
 
+class WindowsZip(unittest.TestCase):
+    """The zip a Windows user downloads, made by CPack from this build: exactly the programs,
+    stripped, the template, a read-me and the licence, in one folder; unpacked, the program starts
+    from that folder and writes its manifests from the template there."""
+
+    FILES = {"vextra.exe", "style.dll", "README.txt", "LICENSE"}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="zip-", dir=os.getcwd())
+        subprocess.run([ARGS.cpack, "--config", ARGS.cpack_config, "-B", cls.work], check=True, capture_output=True)
+        [cls.zip] = [os.path.join(cls.work, name) for name in os.listdir(cls.work) if name.endswith(".zip")]
+        cls.top = os.path.basename(cls.zip)[:-len(".zip")]
+        with zipfile.ZipFile(cls.zip) as archive:
+            cls.names = archive.namelist()
+            archive.extractall(cls.work)
+        cls.folder = os.path.join(cls.work, cls.top)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, True)
+
+    def test_holds_the_stripped_programs_the_template_and_their_papers(self):
+        self.assertTrue(self.top.startswith("vextra-%s-win" % ARGS.version), self.top)
+        self.assertEqual(set(self.names), {self.top + "/" + name for name in self.FILES})
+        for program in ("vextra.exe",):
+            sections = subprocess.run([ARGS.objdump, "--section-headers", os.path.join(self.folder, program)],
+                                      check=True, capture_output=True, text=True).stdout
+            self.assertNotIn(".debug", sections, program)
+        with open(os.path.join(self.folder, "README.txt"), "rb") as f:
+            self.assertIn(b"Korvane Vextra %s\r\n" % ARGS.version.encode(), f.read())
+
+    def test_starts_from_the_unpacked_folder(self):
+        v = Vextra(self, folder=self.folder)
+        exe = v.app("old.exe")
+        v.drop(exe)
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")
+        with open(exe + ".manifest", "rb") as f:
+            self.assertEqual(f.read(), v.manifest_text(ARGS.template_tool, os.path.join(self.folder, "style.dll")))
+
+
 def prepare_wine():
     """The prefix the environment names (the build gives the test one of its own), made once."""
     if "WINEPREFIX" not in os.environ:
@@ -420,7 +466,8 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     for option in ("--vextra", "--probe", "--probe-trust-info", "--probe-visual-styles", "--inspect", "--xdnd-drop",
-                   "--template-tool", "--assets", "--planted", "--wine", "--wine-run"):
+                   "--template-tool", "--assets", "--planted", "--wine", "--wine-run", "--cpack", "--cpack-config",
+                   "--objdump", "--version"):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     for tool in (ARGS.wine, "wineserver", "Xvfb", "xdotool", "xwd"):

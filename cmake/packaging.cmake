@@ -1,0 +1,74 @@
+# What `cmake --install` puts where, and the packages CPack makes of it: a .deb on Linux, a zip for
+# each Windows build. The version is the project's.
+set(VEXTRA_APP_ID example.korvane.Vextra)
+set(CPACK_PACKAGE_NAME vextra)
+set(CPACK_PACKAGE_VENDOR "Korvane Software")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turn the new visual styles on or off for old Windows programs")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(VEXTRA_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
+# Installing and packaging take what the build made of the installed targets; they do not build
+# every test first (a Windows build's tests need Wine even to be built).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+if(WIN32)
+  # The zip holds the programs, the template, a short read-me and the licence, in one folder.
+  set(VEXTRA_README_TXT ${CMAKE_BINARY_DIR}/README.txt)
+  configure_file(${VEXTRA_PACKAGING}/windows/README.txt.in ${VEXTRA_README_TXT} @ONLY NEWLINE_STYLE CRLF)
+  install(TARGETS vextra RUNTIME DESTINATION .)
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/style.dll ${VEXTRA_README_TXT} ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION .)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VEXTRA_WINDOWS_ARCH win64)
+  else()
+    set(VEXTRA_WINDOWS_ARCH win32)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME vextra-${PROJECT_VERSION}-${VEXTRA_WINDOWS_ARCH})
+else()
+  include(GNUInstallDirs)
+  install(TARGETS vextra vextra-template RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/style.dll DESTINATION ${CMAKE_INSTALL_DATADIR}/vextra)
+
+  # The desktop entry starts the program in the folder of the installed template, which is known
+  # only when installing (cmake --install --prefix may name another prefix than the build's).
+  install(CODE "
+    set(VEXTRA_DATA_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/vextra\")
+    configure_file(\"${VEXTRA_PACKAGING}/linux/${VEXTRA_APP_ID}.desktop.in\"
+                   \"${CMAKE_BINARY_DIR}/install/${VEXTRA_APP_ID}.desktop\" @ONLY)
+    file(INSTALL \"${CMAKE_BINARY_DIR}/install/${VEXTRA_APP_ID}.desktop\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")
+  ")
+  configure_file(${VEXTRA_PACKAGING}/linux/${VEXTRA_APP_ID}.metainfo.xml.in
+                 ${CMAKE_BINARY_DIR}/install/${VEXTRA_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/install/${VEXTRA_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  # The icon theme: the SVG source as the scalable icon, and the pictures made from it.
+  install(FILES ${PROJECT_SOURCE_DIR}/assets/src/vextra.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${VEXTRA_APP_ID}.svg)
+  foreach(size 16 24 32 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/vextra-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${VEXTRA_APP_ID}.png)
+  endforeach()
+
+  foreach(page vextra vextra-cli vextra-template)
+    configure_file(${VEXTRA_PACKAGING}/man/${page}.1 ${CMAKE_BINARY_DIR}/install/${page}.1 @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/install/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vextra)
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Korvane Software <vextra@korvane.example>")
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://korvane.example/vextra/)
+  # The libraries from dpkg-shlibdeps; the font stands in for the window's own, which Debian lacks.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-open-sans)
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "Writes or removes the application manifest beside a Windows executable that asks for\n"
+      "common controls 6, without changing the program, with the file attributes stored the way\n"
+      "Wine and Samba store them. A window for one program, a command line for many.")
+endif()
+include(CPack)
