@@ -44,6 +44,7 @@ void Form1::mouse(Control target, MouseAction action, float x, float y) {
 void Form1::click(Control target) {
     if (box_open_) return;
     switch (target) {
+        case Control::Label1: label1_click(); break;
         case Control::Label2: label2_click(); break;
         case Control::Label3: label3_click(); break;
         case Control::Label4: label4_click(); break;
@@ -63,6 +64,17 @@ void Form1::tick(Control timer) {
     if (box_open_) return;  // the tick waits for the next one after the box
     if (timer == Control::Timer1) timer1_tick();
     if (timer == Control::Timer2) timer2_tick();
+}
+
+void Form1::choose_program() {
+    if (!box_open_) label1_click();
+}
+
+void Form1::label1_click() {
+    box_open_ = true;
+    const std::optional<std::string> chosen = view_.choose_program();
+    box_open_ = false;
+    if (chosen) label1_drop(*chosen);
 }
 
 void Form1::label1_drop(const std::optional<std::string>& first_file) {

@@ -4,7 +4,7 @@
 // in twips within it) and draws what the FormView is told; which control drags, takes drops or
 // ticks is decided here. Handlers run one at a time: while a message box that one of them opened
 // is open, every entry point ignores its event, as a back-end's event loop may go on delivering
-// events (a drop, a tick) meanwhile.
+// events (a drop, a tick) meanwhile. The file chooser counts as such a box.
 
 #include <cstdint>
 #include <optional>
@@ -39,12 +39,16 @@ public:
     void drop(Control target, const std::optional<std::string>& first_file);
     // A tick of a running timer.
     void tick(Control timer);
+    // The keyboard's way to the drop box (Ctrl+O): a program chosen from the file chooser.
+    void choose_program();
 
     // The handlers, each run by the entry points above for its control and event.
     //
     // A drop on Label1; `first_file` is the full path of its first file, or nullopt when the drop
     // carried no file list.
     void label1_drop(const std::optional<std::string>& first_file);
+    // A click on the drop box: the file chooser, and the chosen file as a drop of that one file.
+    void label1_click();
     void label2_click();  // Enable
     void label3_click();  // Disable
 
@@ -74,7 +78,7 @@ public:
     bool timer1_enabled() const { return timer1_enabled_; }
     bool timer2_enabled() const { return timer2_enabled_; }
 
-    // Whether a message box opened by a handler is open.
+    // Whether a message box (or the file chooser) opened by a handler is open.
     bool box_open() const { return box_open_; }
 
 private:

@@ -2,12 +2,20 @@
 // What a back-end supplies to the window logic: drawing what changed, the window's position, the
 // timers, the message boxes and ending the program. Positions are in twips.
 
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "manifest/target.h"
 #include "platform/dialogs.h"
 #include "ui/control.h"
 
 namespace vextra::ui {
+
+// The file chooser's title and the names of its two choices of files.
+inline constexpr std::string_view kChooserTitle = manifest::kSelectApp;
+inline constexpr std::string_view kProgramsChoice = "Windows programs";
+inline constexpr std::string_view kAllFilesChoice = "All files";
 
 class FormView : public platform::Dialogs {
 public:
@@ -25,6 +33,11 @@ public:
     virtual float window_left() const = 0;
     virtual float window_top() const = 0;
     virtual void move_window(float left, float top) = 0;
+
+    // Opens the system's file chooser for a program (Windows executables first, all files as
+    // another choice) and waits until it closes; the full path of the chosen file, or nullopt
+    // when the user cancelled.
+    virtual std::optional<std::string> choose_program() = 0;
 
     // Ends the process at once: no further handler runs.
     virtual void end_program() = 0;

@@ -2,6 +2,7 @@
 // drops sent through the real event path, the message boxes and the read-only fields.
 #include <QApplication>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -71,6 +72,26 @@ private:
             if (while_open) while_open();
             for (QAbstractButton* b : box->buttons())
                 if (b->text().remove('&') == button) b->click();
+        });
+        poll->start(5);
+    }
+
+    // Handles the next file chooser once it is open: picks `file`, or with an empty one presses
+    // Escape; `seen` gets its title and its choices of files.
+    void answer_next_chooser(const QString& file, QStringList& seen) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, file, &seen] {
+            auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!chooser) return;
+            poll->deleteLater();
+            poll->stop();
+            seen = QStringList{chooser->windowTitle()} + chooser->nameFilters();
+            if (file.isEmpty()) {
+                QTest::keyClick(chooser, Qt::Key_Escape);
+            } else {
+                chooser->selectFile(file);
+                QMetaObject::invokeMethod(chooser, "accept");
+            }
         });
         poll->start(5);
     }
@@ -292,6 +313,28 @@ private slots:
         unsigned attributes = 0;
         QVERIFY(!vextra::platform::get_attributes(exe + ".manifest", attributes));
         QCOMPARE(attributes, 0x27u);
+    }
+
+    void the_drop_box_and_ctrl_o_open_the_file_chooser() {
+        const std::string exe = write("chosen.exe");
+        const QStringList shown{"Select App..", "Windows programs (*.exe *.EXE)", "All files (*)"};
+        QStringList seen;
+        answer_next_chooser(QString::fromStdString(exe), seen);
+        QTest::mouseClick(window_->widget(Control::Label1), Qt::LeftButton);
+        QCOMPARE(seen, shown);
+        QCOMPARE(text_of(Control::Text1), QString("chosen.exe"));
+        QCOMPARE(text_of(Control::Text2), QString("No"));
+        QCOMPARE(window_->form().exelink(), exe);
+
+        // Escape in the chooser changes nothing.
+        seen.clear();
+        answer_next_chooser({}, seen);
+        window_->activateWindow();  // a shortcut works in the active window
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        QTest::keyClick(window_.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(seen, shown);
+        QCOMPARE(text_of(Control::Text1), QString("chosen.exe"));
+        QCOMPARE(window_->form().applink(), exe);
     }
 
     void a_name_that_is_not_utf8_keeps_its_bytes() {

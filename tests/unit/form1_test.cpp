@@ -208,6 +208,8 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
             form_->click(clicked);
         form_->mouse(Control::Picture1, ui::MouseAction::Press, 10, 10);
         form_->tick(Control::Timer1);
+        form_->click(Control::Label1);  // the file chooser
+        form_->choose_program();
     };
     const int left = form_->picture2_left();
     view_.answers = {kYes};
@@ -215,6 +217,7 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
     view_.while_open = nullptr;
 
     EXPECT_FALSE(took_drop_while_open);
+    EXPECT_EQ(view_.choosers_opened, 0);
     EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for a.exe", kYesNoWarning, kTitle}}));
     EXPECT_EQ(read_whole_file(manifest("a.exe")), kManifestText);
     EXPECT_FALSE(platform::path_exists(manifest("b.exe")));
@@ -230,6 +233,46 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
     EXPECT_FALSE(form_->takes_drop(Control::Label2));
     form_->tick(Control::Timer1);
     EXPECT_EQ(form_->picture2_left(), left - Form1::kSlideStep);
+}
+
+// A click on the drop box, or Ctrl+O, opens the file chooser; the chosen file goes through the
+// drop handler as a drop of that one file would, and a cancel changes nothing.
+TEST_F(Form1Test, TheFileChooserGivesItsFileToTheDropHandler) {
+    start();
+    const std::string first = app("first.exe");
+    const std::string second = app("second.EXE");
+    std::optional<std::string> chosen = first;
+    view_.chooser = [&] { return chosen; };
+
+    form_->click(Control::Label1);
+    EXPECT_EQ(view_.choosers_opened, 1);
+    EXPECT_EQ(form_->exelink(), first);
+    EXPECT_EQ(view_.texts[Control::Text1], "first.exe");
+    EXPECT_EQ(view_.texts[Control::Text2], "No");
+
+    chosen = std::nullopt;  // cancelled: not a drop without files, which would take the last path again
+    form_->choose_program();
+    EXPECT_EQ(view_.choosers_opened, 2);
+    EXPECT_TRUE(view_.boxes.empty());
+    EXPECT_EQ(form_->applink(), first);
+
+    chosen = apps_.write("notes.txt", "");
+    form_->choose_program();
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"notes.txt is not a Windows executeable File.", kOkWarning, kTitle}}));
+    EXPECT_EQ(form_->exelink(), first);
+
+    // While the chooser is open, nothing else of the window runs.
+    view_.chooser = [&]() -> std::optional<std::string> {
+        EXPECT_FALSE(form_->takes_drop(Control::Label1));
+        form_->drop(Control::Label1, app("dropped.exe"));
+        form_->click(Control::Label3);
+        return second;
+    };
+    form_->click(Control::Label1);
+    EXPECT_EQ(form_->exelink(), second);
+    EXPECT_EQ(view_.texts[Control::Text1], "second.EXE");
+    EXPECT_EQ(view_.boxes.size(), 1u);
+    EXPECT_TRUE(form_->takes_drop(Control::Label1));
 }
 
 // Windows reads a program's own manifest instead of the file beside it: Enable says so and writes

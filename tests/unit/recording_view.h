@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ public:
     std::deque<int> answers;
     // Runs while a box is open, before it is answered (to look at the files at that moment).
     std::function<void(const MessageBoxCall&)> while_open;
+    // What the file chooser gives, each time it is opened: a path, or nullopt for a cancel.
+    std::function<std::optional<std::string>()> chooser = [] { return std::nullopt; };
+    int choosers_opened = 0;
 
     std::vector<MessageBoxCall> boxes;
     std::map<ui::Control, std::string> texts;
@@ -52,6 +56,10 @@ public:
         left = l;
         top = t;
         ++moves;
+    }
+    std::optional<std::string> choose_program() override {
+        ++choosers_opened;
+        return chooser();
     }
     void end_program() override { ended = true; }
 };

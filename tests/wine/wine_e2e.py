@@ -125,6 +125,13 @@ class Vextra(ProgramRun):
     def main_window(self):
         return next((w for w in self.titled_windows() if self.size(w) == (WIDTH, HEIGHT)), None)
 
+    def chooser(self):
+        """The file chooser's window, once it is shown."""
+        def shown():
+            out = xdotool("search", "--onlyvisible", "--name", r"^Select App\.\.$", check=False)
+            return out.split()[0] if out else None
+        return wait_for(shown, timeout=30, what="the file chooser")
+
     def xdnd(self, files=(), text=None, at=DROP_BOX):
         command = [ARGS.xdnd_drop] + (["--text", text] if text is not None else [])
         command += [self.window, str(at[0]), str(at[1]), *files]
@@ -270,6 +277,30 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
         self.assertIn("\\winsxs\\", comctl32_of(ordinary))
         self.assertIn("\\system32\\", comctl32_of(own))
         self.assertIn("\\winsxs\\", comctl32_of(styled), "its own manifest already asks for them")
+
+    def test_the_drop_box_and_ctrl_o_open_the_file_chooser(self):
+        v = self.vextra
+        exe = v.app("chosen.exe")
+        v.click(DROP_BOX)
+        chooser = v.chooser()
+        xdotool("windowfocus", "--sync", chooser)
+        xdotool("type", "--delay", "20", "Z:" + exe.replace("/", "\\"))
+        xdotool("key", "Return")
+        wait_for(lambda: v.fields() == ("chosen.exe", "No"), what="the chosen program's name and status")
+
+        # Escape in the chooser changes nothing.
+        xdotool("windowfocus", "--sync", v.window)
+        xdotool("key", "ctrl+o")
+        chooser = v.chooser()
+        xdotool("windowfocus", "--sync", chooser)
+        xdotool("key", "Escape")
+        wait_for(lambda: chooser not in xdotool("search", "--onlyvisible", "--name", "Select", check=False).split(),
+                 what="the chooser to close")
+        self.assertEqual(v.fields(), ("chosen.exe", "No"))
+        v.click(ENABLE)
+        v.answer(v.message_box(), "Return")
+        with open(exe + ".manifest", "rb") as f:
+            self.assertEqual(f.read(), self.manifest_text())
 
     def test_refused_drops_leave_the_target_in_place(self):
         v = self.vextra

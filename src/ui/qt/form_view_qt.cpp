@@ -1,6 +1,8 @@
 #include "ui/qt/form_view_qt.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -8,6 +10,7 @@
 #include <QMessageBox>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QWindow>
 #include <algorithm>
 
@@ -103,6 +106,7 @@ QtFormView::QtFormView() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
     }
     const std::vector<Control> order = tab_order();
     for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(widget(order[i - 1]), widget(order[i]));
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, [this] { form_.choose_program(); });
 }
 
 void QtFormView::build_children(QWidget* container, Control container_id) {
@@ -244,6 +248,17 @@ void QtFormView::moveEvent(QMoveEvent* event) {
     // counts, since the window system may report older positions of it late.
     if (!form_.foc()) position_ = event->pos();
     QWidget::moveEvent(event);
+}
+
+std::optional<std::string> QtFormView::choose_program() {
+    // The drop test is on the name's last three letters, which the first choice's patterns match.
+    QFileDialog chooser(this, to_qstring(kChooserTitle));
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setNameFilters({to_qstring(kProgramsChoice) + " (*.exe *.EXE)",
+                            to_qstring(kAllFilesChoice) + " (*)"});
+    if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
+    // The path's bytes as the file system holds them, as a drop gives them.
+    return QFile::encodeName(chooser.selectedFiles().front()).toStdString();
 }
 
 void QtFormView::end_program() {

@@ -31,6 +31,7 @@ public:
     float window_left() const override;
     float window_top() const override;
     void move_window(float left, float top) override;
+    std::optional<std::string> choose_program() override;
     void end_program() override;
 
 protected:

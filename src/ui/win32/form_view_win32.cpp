@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <ole2.h>
+#include <shobjidl.h>
 #include <windowsx.h>
 
 #include <cmath>
 
 #include "platform/files.h"
 #include "platform/utf16.h"
+#include "product.h"
 #include "ui/win32/drop_target.h"
 #include "ui/win32/resources.h"
 
@@ -424,6 +426,50 @@ int Win32FormView::message_box(const std::string& prompt, int buttons, const std
                        static_cast<UINT>(buttons));
 }
 
+namespace {
+
+// Releases a COM interface when it goes.
+template <typename Interface>
+struct Releasing {
+    Interface* pointer = nullptr;
+    ~Releasing() {
+        if (pointer) pointer->Release();
+    }
+};
+
+}  // namespace
+
+std::optional<std::string> Win32FormView::choose_program() {
+    Releasing<IFileOpenDialog> chooser;
+    HRESULT result =
+        CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&chooser.pointer));
+    if (SUCCEEDED(result)) {
+        const std::wstring programs = shown_text(kProgramsChoice);
+        const std::wstring all_files = shown_text(kAllFilesChoice);
+        const COMDLG_FILTERSPEC choices[] = {{programs.c_str(), L"*.exe"}, {all_files.c_str(), L"*.*"}};
+        chooser.pointer->SetFileTypes(2, choices);
+        chooser.pointer->SetTitle(shown_text(kChooserTitle).c_str());
+        FILEOPENDIALOGOPTIONS options = 0;
+        chooser.pointer->GetOptions(&options);
+        chooser.pointer->SetOptions(options | FOS_FILEMUSTEXIST | FOS_FORCEFILESYSTEM);
+        result = chooser.pointer->Show(window(Control::Form1));
+    }
+    if (result == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::nullopt;
+    Releasing<IShellItem> item;
+    wchar_t* path = nullptr;
+    if (SUCCEEDED(result)) result = chooser.pointer->GetResult(&item.pointer);
+    if (SUCCEEDED(result)) result = item.pointer->GetDisplayName(SIGDN_FILESYSPATH, &path);
+    if (FAILED(result)) {
+        message_box("The file chooser could not be opened: " +
+                        platform::error_text(std::error_code(static_cast<int>(result), std::system_category())),
+                    platform::buttons::kOkWarning, std::string(kProductName));
+        return std::nullopt;
+    }
+    std::string chosen = platform::to_utf8(path);
+    CoTaskMemFree(path);
+    return chosen;
+}
+
 void Win32FormView::show_text(Control box, const std::string& text) {
     SetWindowTextW(window(box), shown_text(text).c_str());
 }
@@ -476,8 +522,14 @@ void Win32FormView::end_program() { ExitProcess(0); }
 int Win32FormView::run_message_loop() {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && IsChild(window(Control::Form1), message.hwnd)) {
+        const HWND form = window(Control::Form1);
+        const bool in_window = message.hwnd == form || IsChild(form, message.hwnd);
+        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && in_window) {
             move_focus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+            continue;
+        }
+        if (message.message == WM_KEYDOWN && message.wParam == 'O' && GetKeyState(VK_CONTROL) < 0 && in_window) {
+            form_.choose_program();
             continue;
         }
         TranslateMessage(&message);
