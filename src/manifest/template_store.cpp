@@ -15,9 +15,9 @@ constexpr unsigned char kCodeLeadByte = 0xC3;
 std::array<std::string_view, 256> replacements_by_second_byte() {
     std::array<std::string_view, 256> table{};
     for (const DecodePair& pair : kDecodeList) {
-        const std::string code = platform::ansi_char(pair.code);
-        if (code.size() != 2 || static_cast<unsigned char>(code[0]) != kCodeLeadByte)
-            throw std::logic_error("a decode code outside U+00C0 to U+00FF");
+        const std::string_view code = platform::ansi_char(pair.code);
+        if (code.size() != 2 || static_cast<unsigned char>(code[0]) != kCodeLeadByte || pair.replacement.size() > 2)
+            throw std::logic_error("a decode code outside U+00C0 to U+00FF, or a replacement longer than it");
         table[static_cast<unsigned char>(code[1])] = pair.replacement;
     }
     return table;
@@ -25,29 +25,31 @@ std::array<std::string_view, 256> replacements_by_second_byte() {
 
 }  // namespace
 
-std::string decode_text(std::string_view text) {
+void decode_text(std::string& text) {
     // One pass gives what replacing each code in turn gives: the replacements are ASCII, so none
-    // of them forms or splits a code.
+    // of them forms or splits a code. None is longer than its code, so the text shrinks in place.
     static const std::array<std::string_view, 256> replacements = replacements_by_second_byte();
-    std::string out;
-    out.reserve(text.size());
+    char* end = text.data();
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (static_cast<unsigned char>(text[i]) == kCodeLeadByte && i + 1 < text.size()) {
             const std::string_view replacement = replacements[static_cast<unsigned char>(text[i + 1])];
             if (!replacement.empty()) {
-                out += replacement;
+                for (const char c : replacement) *end++ = c;
                 ++i;
                 continue;
             }
         }
-        out += text[i];
+        *end++ = text[i];
     }
-    return out;
+    text.resize(static_cast<std::size_t>(end - text.data()));
 }
 
 bool load_template(platform::RichTextBox& manif, const std::string& path) {
     const bool loaded = manif.load_rtf(path, kTemplateSizeLimit);
-    manif.set_text(decode_text(platform::replace_all(manif.text(), kMarker, "")));
+    std::string text = manif.take_text();
+    platform::erase_all(text, kMarker);
+    decode_text(text);
+    manif.set_text(std::move(text));
     return loaded;
 }
 

@@ -34,7 +34,7 @@ inline constexpr std::array<DecodePair, 33> kDecodeList = {{
 }};
 
 // Replaces every code of the list in `text` (UTF-8) by what it stands for.
-std::string decode_text(std::string_view text);
+void decode_text(std::string& text);
 
 // Loads the template from `path` (by default the bare name, so from the working directory),
 // strips the marker and decodes the text, leaving the result in `manif`. The marker and decode

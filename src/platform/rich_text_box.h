@@ -28,6 +28,8 @@ public:
 
     const std::string& text() const { return text_; }
     void set_text(std::string text) { text_ = std::move(text); }
+    // Moves the text out, to be changed in place and set again; the box is empty meanwhile.
+    std::string take_text() { return std::move(text_); }
 
     // Writes the content as plain text, replacing the file's content (see save_file).
     std::error_code save_text(const std::string& path) const;

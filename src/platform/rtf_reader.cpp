@@ -52,6 +52,9 @@ bool is_line_end(std::string_view word) {
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Bytes that end a run of plain text: group marks, escapes, source line breaks and NUL.
+bool ends_text_run(char c) { return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == '\0'; }
+
 int hex_value(char c) {
     if (is_digit(c)) return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -112,6 +115,8 @@ private:
 
 class Reader {
 public:
+    // The text never takes more bytes than the document but for rare escapes, so room for the
+    // document's size seldom grows.
     explicit Reader(std::string_view rtf) : in_(rtf) { out_.reserve(rtf.size()); }
 
     std::optional<std::string> run() {
@@ -132,9 +137,10 @@ public:
                 if (!read_control()) return std::nullopt;
             } else if (c == '\r' || c == '\n') {
                 // Line breaks in the source are layout only.
-            } else if (!take_fallback()) {
-                // A rich-edit control shows a stray NUL byte as a space.
-                put_byte(c == '\0' ? ' ' : static_cast<unsigned char>(c));
+            } else if (c == '\0') {
+                if (!take_fallback()) put_byte(' ');  // a rich-edit control shows a stray NUL as a space
+            } else {
+                read_text_run();
             }
         }
         return std::nullopt;  // groups left open: the document is cut short
@@ -222,6 +228,25 @@ private:
         }
     }
 
+    // Plain text from the byte before `pos_` up to the next byte that means more, taken at once.
+    void read_text_run() {
+        std::size_t start = pos_ - 1;
+        while (pos_ < in_.size() && !ends_text_run(in_[pos_])) ++pos_;
+        const std::size_t skipped = std::min<std::size_t>(static_cast<std::size_t>(fallback_left_), pos_ - start);
+        fallback_left_ -= static_cast<int>(skipped);
+        start += skipped;
+        if (start == pos_ || !shown()) return;
+        flush_high_surrogate();
+        // ASCII stretches are copied whole; each byte above 0x7F is a Windows-1252 character.
+        while (start < pos_) {
+            std::size_t ascii_end = start;
+            while (ascii_end < pos_ && static_cast<unsigned char>(in_[ascii_end]) < 0x80) ++ascii_end;
+            append(in_.substr(start, ascii_end - start));
+            if (ascii_end < pos_) append(ansi_char(static_cast<unsigned char>(in_[ascii_end++])));
+            start = ascii_end;
+        }
+    }
+
     // After \uN the next characters are a fallback for readers without Unicode. Each text byte,
     // \'hh, control word or control symbol counts as one; a brace ends the fallback.
     bool take_fallback() {
@@ -236,6 +261,15 @@ private:
         if (high_surrogate_ == 0) return;
         append_utf8(out_, 0xFFFD);
         high_surrogate_ = 0;
+    }
+
+    // Text runs between escapes are mostly a byte or two: those skip the string's general append.
+    void append(std::string_view bytes) {
+        if (bytes.size() > 4) {
+            out_ += bytes;
+        } else {
+            for (const char byte : bytes) out_.push_back(byte);
+        }
     }
 
     void put(char32_t cp) {
@@ -257,11 +291,7 @@ private:
     void put_byte(unsigned char code) {
         if (!shown() || code == 0) return;  // \'00 shows nothing
         flush_high_surrogate();
-        if (code < 0x80) {
-            out_ += static_cast<char>(code);
-        } else {
-            out_ += ansi_char(code);
-        }
+        append(ansi_char(code));
     }
 
     void put_line_end() {

@@ -1,6 +1,8 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace vextra::platform {
 
@@ -23,30 +25,54 @@ void append_utf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string ansi_char(unsigned char code) {
-    // 0x80 to 0x9F are the only codes where Windows-1252 differs from Latin-1.
-    static constexpr std::array<char16_t, 32> kHighControls = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    append_utf8(out, code >= 0x80 && code < 0xA0 ? kHighControls[code - 0x80] : code);
-    return out;
+namespace detail {
+namespace {
+
+// 0x80 to 0x9F are the only codes where Windows-1252 differs from Latin-1.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr std::array<Utf8Char, 256> ansi_chars() {
+    std::array<Utf8Char, 256> table{};
+    for (unsigned code = 0; code < 256; ++code) {
+        const unsigned cp = code >= 0x80 && code < 0xA0 ? kHighControls[code - 0x80] : code;
+        Utf8Char& c = table[code];
+        if (cp < 0x80) {
+            c = {{static_cast<char>(cp), 0, 0}, 1};
+        } else if (cp < 0x800) {
+            c = {{static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F)), 0}, 2};
+        } else {
+            c = {{static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                  static_cast<char>(0x80 | (cp & 0x3F))},
+                 3};
+        }
+    }
+    return table;
 }
 
-std::string replace_all(std::string_view text, std::string_view searched, std::string_view replacement) {
-    if (searched.empty()) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    for (std::size_t hit; (hit = text.find(searched, from)) != std::string_view::npos;
-         from = hit + searched.size()) {
-        out.append(text, from, hit - from);
-        out.append(replacement);
+}  // namespace
+
+// Made at compile time: the RTF reader looks one up for every byte of text above 0x7F.
+constexpr std::array<Utf8Char, 256> kAnsiChars = ansi_chars();
+
+}  // namespace detail
+
+void erase_all(std::string& text, std::string_view searched) {
+    if (searched.empty()) return;
+    // Each stretch between two occurrences moves left over the removed ones; the search only
+    // ever looks at bytes that have not moved.
+    std::size_t kept = 0;  // the final text so far
+    for (std::size_t from = 0;;) {
+        const std::size_t hit = std::min(text.find(searched, from), text.size());
+        std::memmove(text.data() + kept, text.data() + from, hit - from);
+        kept += hit - from;
+        if (hit == text.size()) break;
+        from = hit + searched.size();
     }
-    out.append(text, from);
-    return out;
+    text.resize(kept);
 }
 
 }  // namespace vextra::platform

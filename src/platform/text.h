@@ -1,6 +1,7 @@
 #pragma once
 // Text helpers shared by the RTF reader and the template store. All text is UTF-8.
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -9,12 +10,23 @@ namespace vextra::platform {
 // Appends the UTF-8 form of a Unicode code point (U+0000 to U+10FFFF; surrogates become U+FFFD).
 void append_utf8(std::string& out, char32_t code_point);
 
+namespace detail {
+struct Utf8Char {
+    char bytes[3];
+    unsigned char size;
+};
+extern const std::array<Utf8Char, 256> kAnsiChars;
+}  // namespace detail
+
 // The one-character string for a code of the ANSI code page, Windows-1252, as UTF-8.
 // Codes that Windows-1252 leaves undefined map to the C1 control of the same value, as Windows does.
-std::string ansi_char(unsigned char code);
+inline std::string_view ansi_char(unsigned char code) {
+    const detail::Utf8Char& c = detail::kAnsiChars[code];
+    return {c.bytes, c.size};
+}
 
-// Every occurrence of `searched` replaced by `replacement`, scanning from the first character,
-// exact and case-sensitive. An empty `searched` leaves the text as it is.
-std::string replace_all(std::string_view text, std::string_view searched, std::string_view replacement);
+// Removes every occurrence of `searched`, scanning from the first character, exact and
+// case-sensitive: what the removal joins is not searched again. An empty `searched` removes nothing.
+void erase_all(std::string& text, std::string_view searched);
 
 }  // namespace vextra::platform

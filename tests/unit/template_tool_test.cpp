@@ -4,7 +4,7 @@
 
 #include "manifest/template_store.h"
 #include "platform/files.h"
-#include "platform/text.h"
+#include "replace_all.h"
 #include "template_encoder.h"
 #include "temp_dir.h"
 
@@ -15,7 +15,7 @@ using test::read_whole_file;
 using test::TempDir;
 
 std::string with_crlf(const std::string& text) {
-    return platform::replace_all(platform::replace_all(text, "\r\n", "\n"), "\n", "\r\n");
+    return test::replace_all(test::replace_all(text, "\r\n", "\n"), "\n", "\r\n");
 }
 
 // What the program holds after start-up with `rtf` as its template.
