@@ -41,13 +41,18 @@ win32-untested:
 	cmake --build --preset win32 --target vextra vextra_unit_tests
 	@echo "make test: NOT RUN: the 32-bit Windows tests; this machine cannot run Wine's 32-bit loader"
 
-# Each package is made from the build of its preset, stripped.
-package: deps windows
-	cpack --config build/dev/CPackConfig.cmake -B $(PACKAGES)
-	cpack --config build/win32/CPackConfig.cmake -B $(PACKAGES)
-	cpack --config build/win64/CPackConfig.cmake -B $(PACKAGES)
+# The packages are made from the release builds, stripped; each program's debug information is
+# kept beside them in $(PACKAGES)/debug. The Windows builds run the Linux build's template tool.
+RELEASES := app win32-release win64-release
+package: deps
+	for preset in $(RELEASES); do cmake --preset $$preset && cmake --build --preset $$preset || exit 1; done
+	rm -rf $(PACKAGES)
+	for preset in $(RELEASES); do \
+	    cpack --config build/$$preset/CPackConfig.cmake -B $(PACKAGES) && \
+	    mkdir -p $(PACKAGES)/debug/$$preset && cp build/$$preset/bin/*.debug $(PACKAGES)/debug/$$preset/ || exit 1; \
+	done
 	rm -rf $(PACKAGES)/_CPack_Packages
-	ls -l $(PACKAGES)
+	ls -l $(PACKAGES) $(PACKAGES)/debug/*
 
 clean:
 	rm -rf build

@@ -4,6 +4,8 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <cstdlib>
+
 #include "platform/utf16.h"
 #include "product.h"
 #include "ui/win32/form_view_win32.h"
@@ -22,6 +24,13 @@ void load_dlls_from_the_system_folder_only() {
 }
 
 }  // namespace
+
+// The standard library's default end for an uncaught exception prints the exception's type on the
+// console, demangled, which links a 46 KB demangler into the program. A window program has no
+// console to print on; it ends at once, as the default would next.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
     load_dlls_from_the_system_folder_only();

@@ -9,12 +9,15 @@
 #include <xmllite.h>
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <climits>
-#include <cstdio>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/released_win32.h"
 #include "platform/utf16.h"
 
 namespace vextra::platform {
@@ -112,20 +115,18 @@ std::string error_text(HRESULT code) {
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
         text.pop_back();
     if (!text.empty()) return text;
-    char hex[32];
-    std::snprintf(hex, sizeof hex, "error 0x%08lX", static_cast<unsigned long>(code));
-    return hex;
+    char hex[8];
+    const auto end = std::to_chars(hex, hex + sizeof hex, static_cast<std::uint32_t>(code), 16).ptr;
+    std::string digits(hex, end);
+    for (char& digit : digits) digit = static_cast<char>(std::toupper(static_cast<unsigned char>(digit)));
+    return "error 0x" + std::string(8 - digits.size(), '0') + digits;
 }
 
-std::string at_line(unsigned line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
-
-template <typename Interface>
-struct Released {
-    Interface* pointer = nullptr;
-    ~Released() {
-        if (pointer) pointer->Release();
-    }
-};
+std::string at_line(unsigned line, const std::string& what) {
+    char number[10];
+    const auto end = std::to_chars(number, number + sizeof number, line).ptr;
+    return "line " + std::string(number, end) + ": " + what;
+}
 
 using CreateXmlReaderFunction = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 

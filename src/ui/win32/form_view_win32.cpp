@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/files.h"
+#include "platform/released_win32.h"
 #include "platform/utf16.h"
 #include "product.h"
 #include "ui/win32/drop_target.h"
@@ -426,21 +427,8 @@ int Win32FormView::message_box(const std::string& prompt, int buttons, const std
                        static_cast<UINT>(buttons));
 }
 
-namespace {
-
-// Releases a COM interface when it goes.
-template <typename Interface>
-struct Releasing {
-    Interface* pointer = nullptr;
-    ~Releasing() {
-        if (pointer) pointer->Release();
-    }
-};
-
-}  // namespace
-
 std::optional<std::string> Win32FormView::choose_program() {
-    Releasing<IFileOpenDialog> chooser;
+    platform::Released<IFileOpenDialog> chooser;
     HRESULT result =
         CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&chooser.pointer));
     if (SUCCEEDED(result)) {
@@ -455,7 +443,7 @@ std::optional<std::string> Win32FormView::choose_program() {
         result = chooser.pointer->Show(window(Control::Form1));
     }
     if (result == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::nullopt;
-    Releasing<IShellItem> item;
+    platform::Released<IShellItem> item;
     wchar_t* path = nullptr;
     if (SUCCEEDED(result)) result = chooser.pointer->GetResult(&item.pointer);
     if (SUCCEEDED(result)) result = item.pointer->GetDisplayName(SIGDN_FILESYSPATH, &path);
