@@ -4,9 +4,10 @@
 #   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
 #   make package  the .deb and a zip for each Windows build, in build/packages
+#   make bench    the programs' start-up, template decoding and sizes, each beside its floor and its goal
 PACKAGES := build/packages
 
-.PHONY: all build run test deps clean windows win32-untested package
+.PHONY: all build run test deps clean windows win32-untested package bench
 
 all: build
 
@@ -53,6 +54,14 @@ package: deps
 	done
 	rm -rf $(PACKAGES)/_CPack_Packages
 	ls -l $(PACKAGES) $(PACKAGES)/debug/*
+
+# The start-up floors and measures come with the bench preset; the Windows floor with win64-bench.
+BENCH_PRESETS := app bench win32-release win64-release win64-bench
+bench: deps
+	for preset in $(BENCH_PRESETS); do cmake --preset $$preset && cmake --build --preset $$preset || exit 1; done
+	python3 bench/run.py --bench-bin build/bench/bin --win64-bench-bin build/win64-bench/bin \
+	    --release-exe build/win32-release/bin/vextra.exe build/win64-release/bin/vextra.exe \
+	    --wine /usr/lib/wine/wine64
 
 clean:
 	rm -rf build

@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""make bench: every figure of the table below taken in one run, side by side with its floor, and
+printed beside its goal. Ratios count, not times: runs alternate between a program and its floor
+and the medians are compared.
+
+usage: run.py --bench-bin DIR --win64-bench-bin DIR --release-exe PATH... --wine LOADER
+"""
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "template"))
+from xsession import start_xvfb  # noqa: E402
+import scaling  # noqa: E402
+
+MIB = 1 << 20
+LINUX_RUNS = 31
+WINE_RUNS = 15
+DECODE_RUNS = 11
+DECODE_SIZE = 12 * MIB
+LOAD_SIZES = (4 << 10, 1 * MIB, 12 * MIB)
+SIZE_GOAL = 1.2 * MIB
+
+
+def start_up(map_time, program, cwd=None, env=None):
+    """Milliseconds from the start to the first window's map, and the peak KiB at that moment."""
+    result = subprocess.run([map_time, *program], cwd=cwd, env=env, capture_output=True, text=True, timeout=120)
+    if result.returncode != 0:
+        raise SystemExit("map_time %s: %s" % (program, result.stderr.strip()))
+    milliseconds, kib = result.stdout.split()
+    return float(milliseconds), int(kib)
+
+
+def alternate(runs, *commands):
+    """Each command run `runs` times, in turn; the list of results of each."""
+    results = [[] for _ in commands]
+    for _ in range(runs):
+        for index, command in enumerate(commands):
+            results[index].append(command())
+    return results
+
+
+def wall_time(*command):
+    start = time.perf_counter()
+    subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    return time.perf_counter() - start
+
+
+class Table:
+    def __init__(self):
+        self.rows = []
+
+    def add(self, what, measured, goal, met, note=""):
+        self.rows.append((what, measured, goal, "met" if met else "NOT MET" + (": " + note if note else "")))
+
+    def print(self):
+        widths = [max(len(row[i]) for row in self.rows + [("what", "measured", "goal", "")]) for i in range(3)]
+        line = "%-*s  %-*s  %-*s  %s"
+        print(line % (widths[0], "what", widths[1], "measured", widths[2], "goal", ""))
+        for row in self.rows:
+            print(line % (widths[0], row[0], widths[1], row[1], widths[2], row[2], row[3]))
+
+
+def linux_start_up(args, table):
+    bench = args.bench_bin
+    map_time = os.path.join(bench, "map_time")
+    vextra, floor = alternate(LINUX_RUNS, lambda: start_up(map_time, [os.path.join(bench, "vextra")], cwd=bench),
+                              lambda: start_up(map_time, [os.path.join(bench, "floor_qt")]))
+    time_ratio = statistics.median(t for t, _ in vextra) / statistics.median(t for t, _ in floor)
+    rss_ratio = statistics.median(k for _, k in vextra) / statistics.median(k for _, k in floor)
+    table.add("Linux start-up to the map, vs the floor (%d runs each)" % LINUX_RUNS,
+              "%.2fx (%.1f ms vs %.1f ms)" % (time_ratio, statistics.median(t for t, _ in vextra),
+                                              statistics.median(t for t, _ in floor)), "<= 1.05x", time_ratio <= 1.05)
+    table.add("Linux peak RSS at the map, vs the floor",
+              "%.2fx (%d KiB vs %d KiB)" % (rss_ratio, statistics.median(k for _, k in vextra),
+                                            statistics.median(k for _, k in floor)), "<= 1.05x", rss_ratio <= 1.05)
+
+
+def decode(args, table, folder):
+    bench = args.bench_bin
+    tool = os.path.join(bench, "vextra-template")
+    document = os.path.join(folder, "decode.rtf")
+    scaling.make(tool, "plain", DECODE_SIZE, document)
+    ours, unrtf, read = alternate(DECODE_RUNS, lambda: wall_time(tool, "decode", document),
+                                  lambda: wall_time("unrtf", "--text", document),
+                                  lambda: wall_time(os.path.join(bench, "read_sum"), document))
+    ours, unrtf, read = statistics.median(ours), statistics.median(unrtf), statistics.median(read)
+    table.add("decode of a 12 MiB template vs unrtf --text", "%.1fx faster (%.3f s vs %.3f s)" % (unrtf / ours, ours, unrtf),
+              ">= 25x faster", unrtf / ours >= 25)
+    table.add("the same decode vs one fread and a byte sum", "%.1fx slower (%.3f s vs %.3f s)" % (ours / read, ours, read),
+              "<= 4x slower", ours / read <= 4)
+
+
+def load_in_process(args, table, folder):
+    bench = args.bench_bin
+    tool = os.path.join(bench, "vextra-template")
+    paths = []
+    for size in LOAD_SIZES:
+        path = os.path.join(folder, "load-%d.rtf" % size)
+        scaling.make(tool, "plain", size, path)
+        paths.append(path)
+    result = subprocess.run([os.path.join(bench, "template_bench"), "--benchmark_format=json", *paths],
+                            capture_output=True, text=True, check=True)
+    runs = json.loads(result.stdout)["benchmarks"]
+    per_byte = [1e9 / run["bytes_per_second"] for run in runs]
+    for size, ns in zip(LOAD_SIZES, per_byte):
+        table.add("template load in process, %s" % ("%d KiB" % (size >> 10) if size < MIB else "%d MiB" % (size // MIB)),
+                  "%.2f ns per byte" % ns, "", True)
+    ratio = per_byte[-1] / per_byte[0]
+    table.add("cost per byte, 12 MiB vs 4 KiB", "%.2fx" % ratio, "<= 1.2x", ratio <= 1.2)
+
+
+def sizes(args, table):
+    for exe in args.release_exe:
+        size = os.path.getsize(exe)
+        name = os.path.basename(os.path.dirname(os.path.dirname(exe)))
+        table.add("vextra.exe as shipped (%s), stripped" % name, "%.2f MiB (%d bytes)" % (size / MIB, size),
+                  "<= 1.2 MiB", size <= SIZE_GOAL)
+
+
+def wine_start_up(args, table):
+    bench = args.win64_bench_bin
+    prefix = os.path.join(os.path.dirname(bench), "wineprefix")
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    subprocess.run([args.wine, "wineboot", "--init"], env=env, capture_output=True, check=True, timeout=300)
+    subprocess.run(["wineserver", "--wait"], env=env, check=True, timeout=300)
+    subprocess.run(["wineserver", "--persistent"], env=env, check=True)
+    try:
+        map_time = os.path.join(args.bench_bin, "map_time")
+        vextra, floor = alternate(WINE_RUNS, lambda: start_up(map_time, [args.wine, "vextra.exe"], cwd=bench, env=env),
+                                  lambda: start_up(map_time, [args.wine, "floor_win32.exe"], cwd=bench, env=env))
+    finally:
+        subprocess.run(["wineserver", "--kill"], env=env, check=False)
+    ratio = statistics.median(t for t, _ in vextra) / statistics.median(t for t, _ in floor)
+    table.add("Windows start-up under Wine, vs the floor (%d runs each)" % WINE_RUNS,
+              "%.2fx (%.1f ms vs %.1f ms)" % (ratio, statistics.median(t for t, _ in vextra),
+                                              statistics.median(t for t, _ in floor)), "<= 1.05x", ratio <= 1.05)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bench-bin", required=True)
+    parser.add_argument("--win64-bench-bin", required=True)
+    parser.add_argument("--release-exe", nargs="+", required=True)
+    parser.add_argument("--wine", required=True)
+    args = parser.parse_args()
+    args.bench_bin = os.path.abspath(args.bench_bin)
+    args.win64_bench_bin = os.path.abspath(args.win64_bench_bin)
+    for tool in ("Xvfb", "unrtf", "wineserver"):
+        if not shutil.which(tool):
+            raise SystemExit("%s is missing: run scripts/install-deps" % tool)
+    os.environ.pop("QT_QPA_PLATFORM", None)
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    table = Table()
+    xvfb = start_xvfb()
+    try:
+        with tempfile.TemporaryDirectory() as folder:
+            linux_start_up(args, table)
+            wine_start_up(args, table)
+            decode(args, table, folder)
+            load_in_process(args, table, folder)
+        sizes(args, table)
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+    print("Measured %s on %d cores" % (time.strftime("%Y-%m-%d"), os.cpu_count()))
+    table.print()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
