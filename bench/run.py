@@ -130,15 +130,19 @@ def wine_start_up(args, table):
     bench = args.win64_bench_bin
     prefix = os.path.join(os.path.dirname(bench), "wineprefix")
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    subprocess.run([args.wine, "wineboot", "--init"], env=env, capture_output=True, check=True, timeout=300)
-    subprocess.run(["wineserver", "--wait"], env=env, check=True, timeout=300)
-    subprocess.run(["wineserver", "--persistent"], env=env, check=True)
+    # Wine's services outlive the command that starts them: their output goes nowhere, or reading it
+    # would wait for them. A server left from an earlier run is stopped first.
+    quiet = dict(env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "--kill"], **quiet, check=False)
+    subprocess.run([args.wine, "wineboot", "--init"], **quiet, check=True, timeout=300)
+    subprocess.run(["wineserver", "--wait"], **quiet, check=True, timeout=300)
+    subprocess.run(["wineserver", "--persistent"], **quiet, check=True)
     try:
         map_time = os.path.join(args.bench_bin, "map_time")
         vextra, floor = alternate(WINE_RUNS, lambda: start_up(map_time, [args.wine, "vextra.exe"], cwd=bench, env=env),
                                   lambda: start_up(map_time, [args.wine, "floor_win32.exe"], cwd=bench, env=env))
     finally:
-        subprocess.run(["wineserver", "--kill"], env=env, check=False)
+        subprocess.run(["wineserver", "--kill"], **quiet, check=False)
     ratio = statistics.median(t for t, _ in vextra) / statistics.median(t for t, _ in floor)
     table.add("Windows start-up under Wine, vs the floor (%d runs each)" % WINE_RUNS,
               "%.2fx (%.1f ms vs %.1f ms)" % (ratio, statistics.median(t for t, _ in vextra),

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 #include <objidl.h>
-#include <shlwapi.h>
 #include <xmllite.h>
 
 #include <algorithm>
@@ -318,9 +317,17 @@ std::string xml_error(std::string_view xml, const std::function<void(const XmlEl
     // and on a character zero there; it reads its text as strings that end at one.
     if (const unsigned line = only_a_declaration(input)) return at_line(line, "no root element");
     if (const unsigned line = character_zero_line(xml)) return at_line(line, error_text(WC_E_XMLCHARACTER));
-    Released<IStream> stream{
-        SHCreateMemStream(reinterpret_cast<const BYTE*>(input.data()), static_cast<UINT>(input.size()))};
-    if (!stream.pointer) return at_line(1, "out of memory");
+    // The reader reads a stream: one over a copy of the text, in memory that the stream frees. The
+    // memory may be larger than asked for, so the stream is cut to the text.
+    Released<IStream> stream;
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, input.size())) {
+        std::copy(input.begin(), input.end(), static_cast<char*>(GlobalLock(memory)));
+        GlobalUnlock(memory);
+        if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream.pointer))) GlobalFree(memory);
+    }
+    ULARGE_INTEGER size{};
+    size.QuadPart = input.size();
+    if (!stream.pointer || FAILED(stream.pointer->SetSize(size))) return at_line(1, "out of memory");
     Released<IXmlReader> reader;
     HRESULT result = create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader.pointer), nullptr);
     if (FAILED(result)) return at_line(1, "the system's XML reader cannot be created: " + error_text(result));

@@ -29,7 +29,7 @@ void Form1::load() {
     picture2_visible_ = control(Control::Picture2).visible;
     set_timer(Control::Timer1, timer1_enabled_, control(Control::Timer1).enabled);
     set_timer(Control::Timer2, timer2_enabled_, control(Control::Timer2).enabled);
-    template_usable_ = manifest::load_template(manif_) && manifest::manifest_text_error(manif_).empty();
+    template_loaded_ = manifest::load_template(manif_);
 }
 
 void Form1::mouse(Control target, MouseAction action, float x, float y) {
@@ -84,7 +84,13 @@ void Form1::label1_drop(const std::optional<std::string>& first_file) {
 }
 
 void Form1::label2_click() {
-    manifest::enable(selection_.exelink, selection_.style_status, manif_, template_usable_, *this);
+    manifest::enable(selection_.exelink, selection_.style_status, manif_, template_usable(), *this);
+}
+
+bool Form1::template_usable() {
+    // Checked when first needed, not at start-up: the XML parser is not needed to open the window.
+    if (!template_usable_) template_usable_ = template_loaded_ && manifest::manifest_text_error(manif_).empty();
+    return *template_usable_;
 }
 
 void Form1::label3_click() { manifest::disable(selection_.exelink, selection_.style_status, *this); }

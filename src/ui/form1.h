@@ -84,13 +84,15 @@ public:
 private:
     // Every box a handler opens goes through here.
     int message_box(const std::string& prompt, int buttons, const std::string& title) override;
+    bool template_usable();
     void set_timer(Control timer, bool& flag, bool enabled);
     void place_panel(int left);
 
     FormView& view_;
     manifest::Selection selection_;
     platform::RichTextBox manif_;
-    bool template_usable_ = false;  // loaded, and a manifest can be made of it
+    bool template_loaded_ = false;
+    std::optional<bool> template_usable_;  // loaded, and a manifest can be made of it; once asked
     bool box_open_ = false;
 
     std::int16_t foc_ = 0;  // -1 while the title strip drags the window
