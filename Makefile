@@ -5,9 +5,10 @@
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
 #   make package  the .deb and a zip for each Windows build, in build/packages
 #   make bench    the programs' start-up, template decoding and sizes, each beside its floor and its goal
+#   make fuzz     run each fuzz target for FUZZ_SECONDS seconds (60 by default) from its seed corpus
 PACKAGES := build/packages
 
-.PHONY: all build run test deps clean windows win32-untested package bench
+.PHONY: all build run test deps clean windows win32-untested package bench fuzz
 
 all: build
 
@@ -34,6 +35,7 @@ windows: build
 # the 32-bit Windows program and its tests are built but cannot run, and the run says so.
 test: deps
 	cmake --workflow --preset dev
+	FUZZ_SECONDS=5 cmake --workflow --preset fuzz
 	if scripts/runs-32-bit-wine; then cmake --workflow --preset win32; else $(MAKE) win32-untested; fi
 	cmake --workflow --preset win64
 
@@ -62,6 +64,10 @@ bench: deps
 	python3 bench/run.py --bench-bin build/bench/bin --win64-bench-bin build/win64-bench/bin \
 	    --release-exe build/win32-release/bin/vextra.exe build/win64-release/bin/vextra.exe \
 	    --wine /usr/lib/wine/wine64
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) cmake --workflow --preset fuzz
 
 clean:
 	rm -rf build

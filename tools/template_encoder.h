@@ -13,7 +13,8 @@ struct EncodedTemplate {
     std::string error;  // why the manifest cannot be stored
 };
 
-// `manifest` is UTF-8 XML with LF or CR LF line ends.
+// `manifest` is UTF-8 XML. Its line ends, LF, CR LF or a lone CR (a line end in XML too), all
+// come back as CR LF.
 EncodedTemplate encode_template(std::string_view manifest);
 
 }  // namespace vextra::tools

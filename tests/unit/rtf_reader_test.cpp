@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "valid_utf8.h"
+
 namespace vextra::platform {
 namespace {
 
@@ -276,24 +278,6 @@ TEST(RtfReader, TruncatedDocumentNeverLoads) {
     EXPECT_NE(rtf_plain_text(std::string_view(rtf).substr(0, end + 1)), std::nullopt);
 }
 
-bool is_valid_utf8(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        const std::size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (len == 0 || i + len > s.size()) return false;
-        char32_t cp = len == 1 ? b : b & (0x7F >> len);
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c >> 6) != 2) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += len;
-    }
-    return true;
-}
-
 // Random documents built from the characters that drive the reader: whatever loads is clean UTF-8.
 TEST(RtfReader, HostileInputGivesValidText) {
     static constexpr std::string_view kAlphabet = "{}\\\\\\'*-u0123456789abcinprt e9Ff?\r\n\t\x80\xff";
@@ -308,7 +292,7 @@ TEST(RtfReader, HostileInputGivesValidText) {
         const auto text = rtf_plain_text(rtf);
         if (!text) continue;
         ++loaded;
-        ASSERT_TRUE(is_valid_utf8(*text)) << rtf;
+        ASSERT_TRUE(test::is_valid_utf8(*text)) << rtf;
         ASSERT_EQ(text->find('\0'), std::string::npos) << rtf;
     }
     EXPECT_GT(loaded, 1000);  // the property was exercised on loaded documents

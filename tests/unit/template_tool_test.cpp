@@ -15,7 +15,8 @@ using test::read_whole_file;
 using test::TempDir;
 
 std::string with_crlf(const std::string& text) {
-    return test::replace_all(test::replace_all(text, "\r\n", "\n"), "\n", "\r\n");
+    const std::string lf = test::replace_all(test::replace_all(text, "\r\n", "\n"), "\r", "\n");
+    return test::replace_all(lf, "\n", "\r\n");
 }
 
 // What the program holds after start-up with `rtf` as its template.
@@ -34,6 +35,7 @@ TEST(EncodeTemplate, RoundTripsThroughTheProgramsDecoding) {
     const Case cases[] = {
         {"shipped manifest", read_whole_file(VEXTRA_ASSETS_DIR "/manifest.xml")},
         {"CR LF line ends", "<?xml version=\"1.0\"?>\r\n<a>\r\n</a>\r\n"},
+        {"a lone CR ends a line, as in XML", "<a>\r<b/>\r\r\n</a>"},
         {"no final line end", "<a x='1'/>"},
         {"RTF specials and tabs", "<a>\\{x}\t\\par</a>"},
         {"all coded characters", "<x y=\"abcdefghijklmnopqrstuvwxyz0./\"></x>\n"},
