@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <xcb/xcb.h>
 
+#include "platform/files.h"
 #include "ui/qt/form_view_qt.h"
 
 namespace {
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
                              "or start it as: xvfb-run vextra\n");
         return 1;
     }
+    vextra::platform::keep_running_past_file_size_limit();
     QApplication application(argc, argv);
     vextra::ui::qt::QtFormView window;
     window.form().load();

@@ -41,7 +41,10 @@ std::error_code delete_file(const std::string& path);
 
 // Replaces the entry's content atomically with a new regular file: it holds either its old
 // content or all of the new one, never part of it; a link there is replaced by the file. Refuses
-// to replace a read-only file or a directory.
+// to replace a read-only file or a directory. The new content is written to a temporary in the
+// same folder first; a save leaves none of its own behind, and removes those of saves that were
+// killed on the way (only the program's own temporaries, only regular files, never one another
+// save is writing).
 std::error_code save_file(const std::string& path, std::string_view content);
 
 // Reads the whole regular file at `path`, without following a link and without blocking. Refuses
@@ -56,6 +59,10 @@ std::error_code touch(const std::string& path);
 
 // Whether anything at all is at `path` (a dangling link too), whatever its attributes.
 bool path_exists(const std::string& path);
+
+// A write past the process's file-size limit (ulimit -f) then fails with "file too large" instead
+// of ending the process; a program that saves calls it first.
+void keep_running_past_file_size_limit();
 
 // The operating system's own words for an error.
 std::string error_text(std::error_code error);

@@ -6,13 +6,16 @@
 // read-only attribute themselves, as Windows would.
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -131,6 +134,59 @@ std::error_code write_all(int fd, std::string_view content) {
     return {};
 }
 
+// Saves write a temporary named ".vextra-" and six letters or digits (mkostemp's pattern) in the
+// target's folder, and hold an exclusive lock on it until it is renamed or removed. The name starts
+// with a dot, so Windows programs under Wine never see it.
+constexpr std::string_view kTemporaryPrefix = ".vextra-";
+constexpr std::size_t kTemporaryLetters = 6;
+
+bool is_temporary_name(std::string_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryLetters || name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix)
+        return false;
+    return std::all_of(name.begin() + kTemporaryPrefix.size(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+// Removes the temporaries that saves killed on the way left in `directory`: regular files of the
+// temporary pattern that no process holds locked. A live save's temporary is locked; anything else
+// of that name (a link, a folder, a FIFO) is not ours and stays.
+void remove_stale_temporaries(const std::string& directory) {
+    const int dir_fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd < 0) return;
+    DIR* listing = fdopendir(dir_fd);
+    if (!listing) {
+        close(dir_fd);
+        return;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        if (!is_temporary_name(entry->d_name)) continue;
+        const int fd = openat(dir_fd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat opened {}, named {};
+        if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            fstatat(dir_fd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino) {
+            unlinkat(dir_fd, entry->d_name, 0);
+        }
+        close(fd);
+    }
+    closedir(listing);
+}
+
+// A new temporary in `directory`, locked, its path in `temp`. Another save's clean-up may remove it
+// between its creation and the lock; then it is made again.
+int create_temporary(const std::string& directory, std::string& temp) {
+    for (;;) {
+        temp = directory + "/" + std::string(kTemporaryPrefix) + std::string(kTemporaryLetters, 'X');
+        const int fd = mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) return fd;
+        struct stat st {};
+        if (flock(fd, LOCK_EX) == 0 && fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        close(fd);
+    }
+}
+
 }  // namespace
 
 std::string lookup_name(const std::string& path) {
@@ -195,22 +251,21 @@ std::error_code save_file(const std::string& path, std::string_view content) {
         return last_error();
     }
     const std::string directory = directory_of(path);
-    // The temporary name starts with a dot, so Windows programs under Wine never see it.
-    std::string temp = directory + "/.vextra-XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    remove_stale_temporaries(directory);
+    std::string temp;
+    const int fd = create_temporary(directory, temp);
     if (fd < 0) return last_error();
 
     std::error_code error;
     if (fchmod(fd, 0666 & ~process_umask()) != 0) error = last_error();
     if (!error) error = write_all(fd, content);
     if (!error && fsync(fd) != 0) error = last_error();
-    if (close(fd) != 0 && !error) error = last_error();
     // rename replaces the entry itself: a link there becomes this file, its target is untouched.
+    // The temporary stays locked until its name is gone, renamed or removed.
     if (!error && rename(temp.c_str(), path.c_str()) != 0) error = last_error();
-    if (error) {
-        unlink(temp.c_str());
-        return error;
-    }
+    if (error) unlink(temp.c_str());
+    close(fd);
+    if (error) return error;
     // Make the rename itself durable; the content is already on disk either way.
     const int dir_fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir_fd >= 0) {
@@ -259,6 +314,8 @@ bool path_exists(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
 }
+
+void keep_running_past_file_size_limit() { signal(SIGXFSZ, SIG_IGN); }
 
 std::string error_text(std::error_code error) { return error.message(); }
 

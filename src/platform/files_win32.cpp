@@ -438,6 +438,9 @@ bool path_exists(const std::string& path) {
     return !wide_path(path, wide) && !listed_attributes(wide, attributes);
 }
 
+// Windows has no file-size limit of a process, nor a signal for it.
+void keep_running_past_file_size_limit() {}
+
 std::string error_text(std::error_code error) {
     // MinGW's system_category() does not ask FormatMessage, so Windows' words come from here.
     if (error.category() != std::system_category()) return error.message();

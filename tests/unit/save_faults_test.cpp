@@ -1,0 +1,164 @@
+// Saves on a failing machine: a full file system, the file-size limit, a process killed in the
+// middle; and the temporaries such saves leave, which the next save in the folder removes.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "platform/files.h"
+#include "save_contents.h"
+#include "temp_dir.h"
+
+namespace vextra::platform {
+namespace {
+
+using test::kLongContent;
+using test::kShortContent;
+using test::read_whole_file;
+using test::TempDir;
+
+// Runs a shell command line and gives its standard output.
+std::string output_of(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[256];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    return out;
+}
+
+std::set<std::string> names_in(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+// A process that holds a lock on `path`, as a save holds its temporary, until it is destroyed.
+class LockHolder {
+public:
+    explicit LockHolder(const std::string& path) {
+        int locked[2], release[2];
+        if (pipe(locked) != 0 || pipe(release) != 0) std::abort();
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(locked[0]);
+            close(release[1]);  // the end of the test's side ends the wait below
+            const int fd = open(path.c_str(), O_RDONLY);
+            char byte = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+            (void)!write(locked[1], &byte, 1);
+            (void)!read(release[0], &byte, 1);
+            _exit(0);
+        }
+        char byte = 0;
+        (void)!read(locked[0], &byte, 1);
+        EXPECT_EQ(byte, 'y') << "the lock on " << path;
+        release_ = release[1];
+        close(locked[0]);
+        close(locked[1]);
+        close(release[0]);
+    }
+    ~LockHolder() {
+        close(release_);
+        waitpid(pid_, nullptr, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+};
+
+TEST(SaveFaults, ASaveRemovesTheTemporariesOfKilledSavesAndNothingElse) {
+    TempDir dir;
+    const std::string stale = dir.write(".vextra-Ab12Cd", "part of a manifest");
+    const std::string other_stale = dir.write(".vextra-zz9900", "");
+    const std::string held = dir.write(".vextra-Held12", "being written");
+    const std::string target = dir.write("target.txt", "kept");
+    std::filesystem::create_symlink(target, dir.file(".vextra-LinkAa"));
+    std::filesystem::create_directory(dir.file(".vextra-Dir123"));
+    ASSERT_EQ(mkfifo(dir.file(".vextra-Fifo12").c_str(), 0600), 0);
+    dir.write(".vextra-toolong7", "not our pattern");
+    dir.write(".vextra-12345", "not our pattern");
+    dir.write("notes.txt", "kept");
+    const std::set<std::string> before = names_in(dir.path());
+
+    {
+        LockHolder writer(held);  // another save, in the middle of writing
+        ASSERT_FALSE(save_file(dir.file("app.exe.manifest"), "<assembly/>"));
+    }
+    std::set<std::string> expected = before;
+    expected.erase(".vextra-Ab12Cd");
+    expected.erase(".vextra-zz9900");
+    expected.insert("app.exe.manifest");
+    EXPECT_EQ(names_in(dir.path()), expected);
+    EXPECT_EQ(read_whole_file(held), "being written");
+    EXPECT_EQ(read_whole_file(target), "kept");
+    EXPECT_EQ(read_whole_file(dir.file("app.exe.manifest")), "<assembly/>");
+}
+
+// A small file system of its own, mounted in a user and mount namespace of the test's (which
+// needs no privilege), so the save runs out of room.
+TEST(SaveFaults, AFullFileSystemFailsTheSaveAndKeepsTheOldManifest) {
+    TempDir dir;
+    const std::string command = "unshare --user --map-root-user --mount sh -c "
+                                "'mount -t tmpfs -o size=64k tmpfs \"$0\" && "
+                                "\"$1\" save \"$0/app.exe.manifest\" 8192 >/dev/null && "
+                                "\"$1\" save \"$0/app.exe.manifest\" 1048576' '" +
+                                dir.path() + "' '" VEXTRA_SAVE_DRIVER "'";
+    EXPECT_EQ(output_of(command), "failed: No space left on device\napp.exe.manifest\n8192\n");
+}
+
+TEST(SaveFaults, TheFileSizeLimitFailsTheSaveAndTheProgramGoesOn) {
+    TempDir dir;
+    const std::string manifest = dir.write("app.exe.manifest", std::string(100, 'o'));
+    // 8 blocks of 512 bytes: the old manifest fits, the new one does not.
+    const std::string command =
+        "sh -c 'ulimit -f 8 && exec \"$0\" save \"$1\" 65536' '" VEXTRA_SAVE_DRIVER "' '" + manifest + "'";
+    EXPECT_EQ(output_of(command), "failed: File too large\napp.exe.manifest\n100\n");
+}
+
+TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {
+    TempDir dir;
+    const std::string manifest = dir.file("app.exe.manifest");
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> microseconds(0, 20000);
+    std::set<std::string> seen;
+    for (int kill = 0; kill < 300; ++kill) {
+        const pid_t saver = fork();
+        if (saver == 0) {
+            execl(VEXTRA_SAVE_DRIVER, VEXTRA_SAVE_DRIVER, "loop", manifest.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(microseconds(random)));
+        ::kill(saver, SIGKILL);
+        int status = 0;
+        waitpid(saver, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saver ended on its own: " << status;
+        if (!path_exists(manifest)) {
+            seen.insert("none");
+            continue;
+        }
+        const std::string content = read_whole_file(manifest);
+        ASSERT_TRUE(content == kLongContent || content == kShortContent) << "kill " << kill << ": " << content.size() << " bytes";
+        seen.insert(content == kLongContent ? "long" : "short");
+    }
+    // One more save: the manifest alone is left in the folder.
+    ASSERT_FALSE(save_file(manifest, kShortContent));
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"app.exe.manifest"});
+    EXPECT_EQ(seen, (std::set<std::string>{"long", "none", "short"})) << "the kills did not fall in every stage";
+}
+
+}  // namespace
+}  // namespace vextra::platform
