@@ -46,34 +46,37 @@ QFont resolve(const Font& font) {
     return qfont;
 }
 
-// Every image of the application icon, and the 48 x 48 one with the most colours.
-struct AppIcon {
+// Every image of the application icon, for the window system (task bar, window switcher).
+QIcon app_icon() {
     QIcon icon;
-    QPixmap large;
-};
-
-const AppIcon& app_icon() {
-    static const AppIcon icon = [] {
-        AppIcon result;
-        QImageReader reader(":/vextra.ico");
-        int best_depth = 0;
-        for (int i = 0; i < reader.imageCount(); ++i) {
-            reader.jumpToImage(i);
-            const QImage image = reader.read();
-            result.icon.addPixmap(QPixmap::fromImage(image));
-            if (image.size() == QSize(48, 48) && image.depth() > best_depth) {
-                best_depth = image.depth();
-                result.large = QPixmap::fromImage(image);
-            }
-        }
-        return result;
-    }();
+    QImageReader reader(":/vextra.ico");
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        reader.jumpToImage(i);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
+}
+
+// The icon's 48 x 48 image with the most colours, the one the window shows, read alone: the
+// icon's directory tells each image's size and format without decoding it.
+QPixmap large_app_icon() {
+    QImageReader reader(":/vextra.ico");
+    int best = -1, best_depth = 0;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        reader.jumpToImage(i);
+        const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+        if (reader.size() == QSize(48, 48) && depth > best_depth) {
+            best = i;
+            best_depth = depth;
+        }
+    }
+    if (best < 0 || !reader.jumpToImage(best)) return {};
+    return QPixmap::fromImage(reader.read());
 }
 
 QPixmap picture(Picture picture) {
     switch (picture) {
-        case Picture::AppIcon: return app_icon().large;
+        case Picture::AppIcon: return large_app_icon();
         case Picture::TitleStrip: return QPixmap(":/titlestrip.bmp");
         case Picture::Background: return QPixmap(":/background.bmp");
         case Picture::None: break;
@@ -86,7 +89,9 @@ QPixmap picture(Picture picture) {
 QtFormView::QtFormView() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint) {
     const ControlSpec& row = control(Control::Form1);
     setWindowTitle(to_qstring(row.text));
-    setWindowIcon(app_icon().icon);
+    // Decoding all of the icon's images would hold up the window's first appearance; they are
+    // handed to the window system as soon as the window runs.
+    QTimer::singleShot(0, this, [this] { setWindowIcon(app_icon()); });
     setFixedSize(twips_to_pixels(kClientWidth), twips_to_pixels(kClientHeight));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, resolve(row.background));
