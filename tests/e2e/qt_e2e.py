@@ -17,7 +17,7 @@ import time
 import unittest
 
 from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, TITLE, ProgramRun, Screenshot, SharedWindowCases,
-                      dos_attrib, read_bmp, start_xvfb, wait_for, xdotool)
+                      dos_attrib, read_bmp, run_in_xvfb, wait_for, xdotool)
 
 ARGS = None
 class Vextra(ProgramRun):
@@ -240,15 +240,7 @@ def main():
     parser.add_argument("--assets", required=True)
     parser.add_argument("--pe-fixtures", required=True)
     ARGS, rest = parser.parse_known_args()
-    os.environ.pop("QT_QPA_PLATFORM", None)
-    os.environ.pop("WAYLAND_DISPLAY", None)
-    xvfb = start_xvfb()
-    try:
-        program = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=2)
-        return 0 if program.result.wasSuccessful() else 1
-    finally:
-        xvfb.terminate()
-        xvfb.wait()
+    return run_in_xvfb(rest)
 
 
 if __name__ == "__main__":

@@ -4,8 +4,10 @@ import os
 import shutil
 import struct
 import subprocess
+import sys
 import tempfile
 import time
+import unittest
 
 TITLE = "Korvane Vextra"
 WIDTH, HEIGHT = 600, 399
@@ -95,6 +97,24 @@ def start_xvfb():
         raise SystemExit("Xvfb did not start")
     os.environ["DISPLAY"] = ":" + display
     return xvfb
+
+
+def run_in_xvfb(arguments, prepare=None, finish=None):
+    """Runs the calling script's unittest cases with `arguments` in a private X server, between
+    `prepare` and `finish`; the exit status. The programs see only that display."""
+    os.environ.pop("QT_QPA_PLATFORM", None)
+    os.environ.pop("WAYLAND_DISPLAY", None)
+    xvfb = start_xvfb()
+    try:
+        if prepare:
+            prepare()
+        program = unittest.main(argv=[sys.argv[0], *arguments], exit=False, verbosity=2)
+        return 0 if program.result.wasSuccessful() else 1
+    finally:
+        if finish:
+            finish()
+        xvfb.terminate()
+        xvfb.wait()
 
 
 def dos_attrib(path):

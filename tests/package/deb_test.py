@@ -17,7 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import qt_e2e  # noqa: E402
-from xsession import ENABLE, start_xvfb  # noqa: E402
+from xsession import ENABLE, run_in_xvfb  # noqa: E402
 
 ARGS = None
 APP_ID = "example.korvane.Vextra"
@@ -93,15 +93,7 @@ def main():
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     qt_e2e.ARGS = ARGS
-    os.environ.pop("QT_QPA_PLATFORM", None)
-    os.environ.pop("WAYLAND_DISPLAY", None)
-    xvfb = start_xvfb()
-    try:
-        program = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=2)
-        return 0 if program.result.wasSuccessful() else 1
-    finally:
-        xvfb.terminate()
-        xvfb.wait()
+    return run_in_xvfb(rest)
 
 
 if __name__ == "__main__":

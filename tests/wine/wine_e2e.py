@@ -24,7 +24,7 @@ import zipfile
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, EXIT, HEIGHT, TITLE, WIDTH, ProgramRun,  # noqa: E402
-                      Screenshot, SharedWindowCases, dos_attrib, read_bmp, start_xvfb, wait_for, xdotool)
+                      Screenshot, SharedWindowCases, dos_attrib, read_bmp, run_in_xvfb, wait_for, xdotool)
 
 ARGS = None
 XDND_REFUSED = 2  # xdnd_drop's exit code when the target refuses the drop
@@ -504,16 +504,8 @@ def main():
     for tool in (ARGS.wine, "wineserver", "Xvfb", "xdotool", "xwd"):
         if not shutil.which(tool):
             raise SystemExit("%s is missing: run scripts/install-deps" % tool)
-    xvfb = start_xvfb()
-    try:
-        prepare_wine()
-        program = unittest.main(argv=[sys.argv[0], *rest], exit=False, verbosity=2)
-        return 0 if program.result.wasSuccessful() else 1
-    finally:
-        # Ends the processes of the test's own prefix (its desktop) before their X server goes.
-        subprocess.run(["wineserver", "--kill"], timeout=60)
-        xvfb.terminate()
-        xvfb.wait()
+    # Ends the processes of the test's own prefix (its desktop) before their X server goes.
+    return run_in_xvfb(rest, prepare=prepare_wine, finish=lambda: subprocess.run(["wineserver", "--kill"], timeout=60))
 
 
 if __name__ == "__main__":
