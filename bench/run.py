@@ -22,6 +22,19 @@ from xsession import start_xvfb  # noqa: E402
 import scaling  # noqa: E402
 
 MIB = 1 << 20
+
+# Where the time and memory go when a goal is missed, as profiling (perf, callgrind, strace,
+# smaps) found it; printed beside the figure.
+CAUSES = {
+    "linux start-up": "the window builds 20 controls to the floor's 2, and each text box (a line edit) "
+                      "lays its text out as it is made, in Qt's default font, which it loads",
+    "linux rss": "that default font (DejaVu Sans, 280 KiB) and the text boxes' italic face (200 KiB) are "
+                 "mapped, and the controls and pictures take 0.7 MiB of heap",
+    "wine start-up": "the program's own manifest loads common controls 6 (comctl32 from WinSxS with the "
+                     "theme engine) and OLE is set up for the drop target before the window shows",
+    "per byte": "each load reads into two fresh buffers, file and text, whose pages the kernel maps on "
+                "first touch; a 4 KiB load reuses pages already mapped",
+}
 LINUX_RUNS = 31
 WINE_RUNS = 15
 DECODE_RUNS = 11
@@ -58,8 +71,8 @@ class Table:
     def __init__(self):
         self.rows = []
 
-    def add(self, what, measured, goal, met, note=""):
-        self.rows.append((what, measured, goal, "met" if met else "NOT MET" + (": " + note if note else "")))
+    def add(self, what, measured, goal, met, cause=None):
+        self.rows.append((what, measured, goal, "met" if met else "NOT MET" + (": " + CAUSES[cause] if cause else "")))
 
     def print(self):
         widths = [max(len(row[i]) for row in self.rows + [("what", "measured", "goal", "")]) for i in range(3)]
@@ -78,10 +91,12 @@ def linux_start_up(args, table):
     rss_ratio = statistics.median(k for _, k in vextra) / statistics.median(k for _, k in floor)
     table.add("Linux start-up to the map, vs the floor (%d runs each)" % LINUX_RUNS,
               "%.2fx (%.1f ms vs %.1f ms)" % (time_ratio, statistics.median(t for t, _ in vextra),
-                                              statistics.median(t for t, _ in floor)), "<= 1.05x", time_ratio <= 1.05)
+                                              statistics.median(t for t, _ in floor)), "<= 1.05x", time_ratio <= 1.05,
+              "linux start-up")
     table.add("Linux peak RSS at the map, vs the floor",
               "%.2fx (%d KiB vs %d KiB)" % (rss_ratio, statistics.median(k for _, k in vextra),
-                                            statistics.median(k for _, k in floor)), "<= 1.05x", rss_ratio <= 1.05)
+                                            statistics.median(k for _, k in floor)), "<= 1.05x", rss_ratio <= 1.05,
+              "linux rss")
 
 
 def decode(args, table, folder):
@@ -115,7 +130,7 @@ def load_in_process(args, table, folder):
         table.add("template load in process, %s" % ("%d KiB" % (size >> 10) if size < MIB else "%d MiB" % (size // MIB)),
                   "%.2f ns per byte" % ns, "", True)
     ratio = per_byte[-1] / per_byte[0]
-    table.add("cost per byte, 12 MiB vs 4 KiB", "%.2fx" % ratio, "<= 1.2x", ratio <= 1.2)
+    table.add("cost per byte, 12 MiB vs 4 KiB", "%.2fx" % ratio, "<= 1.2x", ratio <= 1.2, "per byte")
 
 
 def sizes(args, table):
@@ -146,7 +161,8 @@ def wine_start_up(args, table):
     ratio = statistics.median(t for t, _ in vextra) / statistics.median(t for t, _ in floor)
     table.add("Windows start-up under Wine, vs the floor (%d runs each)" % WINE_RUNS,
               "%.2fx (%.1f ms vs %.1f ms)" % (ratio, statistics.median(t for t, _ in vextra),
-                                              statistics.median(t for t, _ in floor)), "<= 1.05x", ratio <= 1.05)
+                                              statistics.median(t for t, _ in floor)), "<= 1.05x", ratio <= 1.05,
+              "wine start-up")
 
 
 def main():

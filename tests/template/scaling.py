@@ -36,9 +36,14 @@ def encoded(tool, folder, text):
 
 
 def plain_template(tool, folder, size):
-    # A coded character takes four bytes of the document: aim a little below, then fill with spaces.
-    document = encoded(tool, folder, manifest(size // 4 - 4096))
-    return document[:-1] + b"{\\*\\comment " + b" " * (size - len(document) - 13) + b"}}"
+    """An encoded manifest that fills all but a few bytes of `size` (the rest a hidden comment), so
+    that templates of every size are made of the same text."""
+    text_size = size // 3  # a little more than fits: the loop shrinks it to what does
+    while True:
+        document = encoded(tool, folder, manifest(text_size))
+        if len(document) + 14 <= size:
+            return document[:-1] + b"{\\*\\comment " + b" " * (size - len(document) - 13) + b"}}"
+        text_size = text_size * size // (len(document) + 64)
 
 
 def nested_template(tool, folder, size):
