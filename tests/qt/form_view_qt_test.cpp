@@ -278,6 +278,15 @@ private slots:
         QCOMPARE(QString::fromStdString(window_->form().exelink()), QString::fromStdString((dir_ / "old.exe").string()));
     }
 
+    void a_drop_of_many_files_takes_its_first_local_file() {
+        QList<QUrl> urls{QUrl("https://example.invalid/remote.exe")};
+        urls << QUrl::fromLocalFile(QString::fromStdString(write("first.exe")));
+        for (int i = 0; i < 1000; ++i) urls << QUrl::fromLocalFile(QString::fromStdString(write("other" + std::to_string(i) + ".exe")));
+        drop(urls);
+        QCOMPARE(text_of(Control::Text1), QString("first.exe"));
+        QCOMPARE(window_->form().exelink(), (dir_ / "first.exe").string());
+    }
+
     void a_refused_drop_shows_a_warning() {
         SeenBox seen;
         answer_next_box("OK", seen);

@@ -65,7 +65,7 @@ std::map<std::string, Entry> tree_of(const std::string& root) {
     return tree;
 }
 
-TEST_F(Form1Test, AThousandsOfStepsSessionChangesOnlyTheManifestsOfDroppedPrograms) {
+TEST_F(Form1Test, ThreeThousandRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
     start();
     // Programs, a program with a manifest of its own, a manifest already there (read-only), links,
     // a folder named like a program, files that are no programs, and names that do not exist.
