@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -65,15 +65,48 @@ std::wstring folder_of(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// Creates a hidden temporary file in `folder`, so that no other program lists it while it is
-// being written.
+// A save's temporary is named ".vextra-", 20 hexadecimal digits (process, time, counter) and
+// ".tmp", and is hidden, so that no other program lists it while it is being written.
+constexpr std::wstring_view kTemporaryPrefix = L".vextra-";
+constexpr std::wstring_view kTemporarySuffix = L".tmp";
+constexpr std::size_t kTemporaryDigits = 20;
+
+void append_hex(std::wstring& out, unsigned long value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += L"0123456789abcdef"[(value >> shift) & 0xF];
+}
+
+bool is_temporary_name(std::wstring_view name) {
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||
+        name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
+        name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix)
+        return false;
+    const std::wstring_view digits = name.substr(kTemporaryPrefix.size(), kTemporaryDigits);
+    return std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); });
+}
+
+// Removes the temporaries that saves killed on the way left in `folder`. A live save holds its
+// temporary open without sharing it, so deleting that one fails and it stays; a folder or a link
+// of that name is not ours either.
+void remove_stale_temporaries(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + std::wstring(kTemporaryPrefix) + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            is_temporary_name(found.cFileName))
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 HANDLE create_temporary(const std::wstring& folder, std::wstring& temp, DWORD access) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        wchar_t name[64];
-        std::swprintf(name, 64, L".vextra-%08lx%08lx%04x.tmp", GetCurrentProcessId(), GetTickCount(),
-                      ++counter & 0xFFFF);
-        temp = folder + name;
+        temp = folder + std::wstring(kTemporaryPrefix);
+        append_hex(temp, GetCurrentProcessId(), 8);
+        append_hex(temp, GetTickCount(), 8);
+        append_hex(temp, ++counter, 4);
+        temp += kTemporarySuffix;
         const HANDLE file =
             CreateFileW(temp.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
@@ -373,6 +406,7 @@ std::error_code save_file(const std::string& path, std::string_view content) {
         }
     }
 
+    remove_stale_temporaries(folder_of(target));
     std::wstring temp;
     Handle file(create_temporary(folder_of(target), temp, GENERIC_WRITE | DELETE));
     if (!file.valid()) return last_error();

@@ -150,6 +150,28 @@ TEST(SaveFile, CreatesAndReplacesWholeVisibleFilesLeavingNoTemporaries) {
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
 }
 
+// A save removes the temporaries that killed saves left in its folder, and nothing else: not a
+// temporary another save still has open, not a folder of that name, not other names.
+TEST(SaveFile, RemovesTheTemporariesOfKilledSavesOnly) {
+    TempDir dir;
+    const std::string stale = dir.write(".vextra-00001234000056780001.tmp", "part of a manifest");
+    ASSERT_FALSE(set_attributes(stale, attribute::kHidden));
+    const std::string held = dir.write(".vextra-00001234000056780002.tmp", "being written");
+    const std::wstring held_wide = std::filesystem::u8path(held).wstring();
+    const HANDLE writer = CreateFileW(held_wide.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    std::filesystem::create_directory(std::filesystem::u8path(dir.file(".vextra-00001234000056780003.tmp")));
+    dir.write(".vextra-notours.tmp", "kept");
+    dir.write("notes.txt", "kept");
+
+    saved(dir.file("app.exe.manifest"));
+    CloseHandle(writer);
+    EXPECT_EQ(names_in(dir.path()),
+              (std::vector<std::string>{".vextra-00001234000056780002.tmp", ".vextra-00001234000056780003.tmp",
+                                        ".vextra-notours.tmp", "app.exe.manifest", "notes.txt"}));
+    EXPECT_EQ(read_whole_file(held), "being written");
+}
+
 TEST(SaveFile, FailsWithoutTouchingTheTarget) {
     TempDir dir;
     std::filesystem::create_directory(std::filesystem::u8path(dir.file("folder")));
