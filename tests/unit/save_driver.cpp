@@ -1,7 +1,8 @@
 // Saves through the program's file services from a process of its own, for tests that limit,
 // kill or confine that process.
 //
-//   save_driver loop PATH         saves A, then B, then deletes PATH, for ever (until killed)
+//   save_driver loop PATH         saves A, then B, then deletes PATH, for ever (until killed); 3
+//                                 when a save fails
 //   save_driver save PATH SIZE    saves SIZE bytes once; prints "saved" or "failed: WHY", then the
 //                                 names in PATH's folder and the size of PATH ("none" when absent)
 #include <algorithm>
@@ -22,9 +23,10 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 2 ? argv[1] : "";
     const std::string path = argc > 2 ? argv[2] : "";
     if (mode == "loop" && argc == 3) {
+        // A failed save ends the loop with status 3, which the tests see; the delete may find the
+        // manifest already gone when another program saves and deletes it too.
         for (;;) {
-            save_file(path, vextra::test::kLongContent);
-            save_file(path, vextra::test::kShortContent);
+            if (save_file(path, vextra::test::kLongContent) || save_file(path, vextra::test::kShortContent)) return 3;
             vextra::platform::delete_file(path);
         }
     }

@@ -160,5 +160,39 @@ TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {
     EXPECT_EQ(seen, (std::set<std::string>{"long", "none", "short"})) << "the kills did not fall in every stage";
 }
 
+// Two programs save and delete the same manifest at once, each clearing the other's temporaries
+// when it may: neither ever removes the other's live one (a save would fail), and the manifest is
+// always whole.
+TEST(SaveFaults, TwoProgramsSavingTheSameManifestAtOnceNeverTearIt) {
+    TempDir dir;
+    const std::string manifest = dir.file("app.exe.manifest");
+    pid_t savers[2];
+    for (pid_t& saver : savers) {
+        saver = fork();
+        if (saver == 0) {
+            execl(VEXTRA_SAVE_DRIVER, VEXTRA_SAVE_DRIVER, "loop", manifest.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int checks = 0;
+    while (std::chrono::steady_clock::now() < end) {
+        std::string content;
+        if (!read_file(manifest, content)) {
+            ASSERT_TRUE(content == kLongContent || content == kShortContent) << content.size() << " bytes";
+            ++checks;
+        }
+    }
+    for (const pid_t saver : savers) {
+        ::kill(saver, SIGKILL);
+        int status = 0;
+        waitpid(saver, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << "a saver ended on its own: " << status;
+    }
+    ASSERT_FALSE(save_file(manifest, kShortContent));
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"app.exe.manifest"});
+    EXPECT_GT(checks, 0);
+}
+
 }  // namespace
 }  // namespace vextra::platform
