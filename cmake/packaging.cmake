@@ -12,7 +12,7 @@ set(VEXTRA_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 if(WIN32)
-  # The zip holds the programs, the template, a short read-me and the licence, in one folder.
+  # The zip holds the program, the template, a short read-me and the licence, in one folder.
   set(VEXTRA_README_TXT ${CMAKE_BINARY_DIR}/README.txt)
   configure_file(${VEXTRA_PACKAGING}/windows/README.txt.in ${VEXTRA_README_TXT} @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS vextra RUNTIME DESTINATION .)
@@ -51,7 +51,7 @@ else()
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${VEXTRA_APP_ID}.png)
   endforeach()
 
-  foreach(page vextra vextra-cli vextra-template)
+  foreach(page vextra vextra-template)
     configure_file(${VEXTRA_PACKAGING}/man/${page}.1 ${CMAKE_BINARY_DIR}/install/${page}.1 @ONLY)
     install(FILES ${CMAKE_BINARY_DIR}/install/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endforeach()

@@ -28,7 +28,7 @@ FILES = {
     "/usr/share/applications/%s.desktop" % APP_ID,
     "/usr/share/metainfo/%s.metainfo.xml" % APP_ID,
     "/usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
-    "/usr/share/man/man1/vextra.1", "/usr/share/man/man1/vextra-cli.1", "/usr/share/man/man1/vextra-template.1",
+    "/usr/share/man/man1/vextra.1", "/usr/share/man/man1/vextra-template.1",
     "/usr/share/doc/vextra/LICENSE",
 } | {"/usr/share/icons/hicolor/%dx%d/apps/%s.png" % (n, n, APP_ID) for n in ICON_SIZES}
 
