@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for the Linux program's start-up: the smallest frameless Qt 6 window that shows what
 // vextra's window first shows, the 600 x 400 background and one line of text in the same font.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for the Windows program's start-up: a popup window of the same size that paints the
 // same background bitmap and one line of text, built the same way (static, the same toolchain).
 #include <windows.h>

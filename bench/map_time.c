@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Starts a program and measures it from outside, as a person sees it start: the time from its
  * start to the map of its first top-level window, told by the X server itself (a MapNotify on the
  * root window), and the program's peak resident memory at that moment. The program is then ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The floor for decoding a template: read the file into memory with one fread and sum its bytes.
 #include <cstdio>
 #include <vector>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """make bench: every figure of the table below taken in one run, side by side with its floor, and
 printed beside its goal. Ratios count, not times: runs alternate between a program and its floor
 and the medians are compared.

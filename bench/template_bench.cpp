@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The template load in process, as the program does it at start-up (read, RTF to text, marker,
 // decode), on each template file named on the command line: bytes per second for each size.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What both MinGW-w64 toolchains share; the including file sets CMAKE_SYSTEM_PROCESSOR and
 # VEXTRA_MINGW_TARGET (the compilers' target triple). The -posix compilers give std::mutex, which
 # GoogleTest needs; -static keeps libgcc, libstdc++ and winpthread out of the imports, and each

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts where, and the packages CPack makes of it: a .deb on Linux, a zip for
 # each Windows build. The version is the project's.
 set(VEXTRA_APP_ID example.korvane.Vextra)

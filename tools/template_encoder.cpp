@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "template_encoder.h"
 
 #include <cstdio>

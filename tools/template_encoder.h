@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Writes a manifest as a template: an RTF document whose plain text is the manifest coded with
 // the program's decode list and carrying the marker, so that the program's start-up decoding gives

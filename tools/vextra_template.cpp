@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vextra-template: makes the program's manifest template ("style.dll") from a manifest, and shows
 // what the program would hold as its manifest text with a given template.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vextra on Linux: the main window on Qt 6. It takes no arguments and keeps no settings; the
 // manifest template "style.dll" is read from the working directory at start-up.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vextra on Windows: the main window on the Win32 API. It takes no arguments and keeps no
 // settings; the manifest template "style.dll" is read from the working directory at start-up.
 #include <windows.h>

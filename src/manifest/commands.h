@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Enable and Disable: write the manifest text beside the target, or delete it, after the user
 // confirms. Each acts only on a target whose shown style status allows it, and on the target it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "manifest/own_manifest.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A program that carries its own manifest: Windows reads that one and ignores a manifest file
 // beside the program, so writing one would change nothing.

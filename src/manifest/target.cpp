@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "manifest/target.h"
 
 #include "platform/files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Target selection: a dropped file becomes the target when its name ends in "exe" or "EXE"; its
 // name and whether it already has a manifest (the style status) are shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "manifest/template_store.h"
 
 #include <stdexcept>

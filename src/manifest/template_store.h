@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The manifest template: an RTF document whose plain text is the manifest, lightly coded and
 // carrying a marker. It is read once at start-up into `manif`, which then holds the manifest text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the system's loader will make of a Windows executable before it runs it.
 

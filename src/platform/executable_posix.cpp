@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linux has no loader for Windows executables: their resources are found by our own reader, on
 // the file that Wine would start (a link to a program leads to it), opened so that nothing there
 // can make us wait.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program's resources on Windows, found by our own bounded reader as on Linux. The system's
 // loader maps an image's resources without checking that they lie within the file, so a damaged
 // program would make us read out of bounds and crash. The file read is the one Windows would

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // File services: what the rest of the program calls instead of the operating system. Each failing
 // call returns the system's error (an empty error_code means success) and has no other effect.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File services on Linux. Attributes follow Wine's own mapping, so a program running under Wine
 // sees what we write and the reverse: read-only is the absence of every write permission bit,
 // hidden and system live in the extended attribute user.DOSATTRIB as "0x%x", and a dot-file is

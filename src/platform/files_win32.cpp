@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File services on Windows, on the wide API only: paths arrive as UTF-8 and are turned into
 // absolute \\?\ paths, so any name Windows allows works, whatever the ANSI code page, and paths
 // longer than MAX_PATH work too.

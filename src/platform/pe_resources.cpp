@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/pe_resources.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Our own reader of a Windows executable's resources, for systems that have no loader for them.
 // It finds one resource by type and id (any language), as the Windows loader looks it up, reading

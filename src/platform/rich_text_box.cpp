@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/rich_text_box.h"
 
 #include "platform/files.h"

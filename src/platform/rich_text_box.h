@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The rich-text holder that keeps the manifest text: it loads RTF, gives and takes its content as
 // plain text, and saves that text as a plain-text file. It is never shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/rtf_reader.h"
 
 #include "platform/text.h"

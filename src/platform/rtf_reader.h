@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Our own RTF reader: turns an RTF document into the plain text that a rich-edit control gives
 // for it, which is what the template store and the manifest are made of.

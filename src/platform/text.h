@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text helpers shared by the RTF reader and the template store. All text is UTF-8.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Text at the boundary with Windows' wide API: the program's text is UTF-8, Windows' is UTF-16.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/utf16.h"
 
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // XML, read by a maintained parser: expat on Linux, the system's XmlLite on Windows. A manifest
 // that is not a well-formed document stops the program it belongs to from starting, so nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XML on Linux, by expat.
 #include "platform/xml.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML well-formedness check on Windows, by the system's own XmlLite. MinGW has its header but
 // no import library, and the program must not pick up an xmllite.dll lying beside it, so the DLL
 // is loaded from the system folder at run time.

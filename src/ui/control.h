@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's controls, by the names the program uses for them, in their stored order.
 

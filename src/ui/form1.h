@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window's state and its event handlers, free of any toolkit. A back-end turns its
 // toolkit's events into the few entry points below (the control an event happened on, positions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a back-end supplies to the window logic: drawing what changed, the window's position, the
 // timers, the message boxes and ending the program. Positions are in twips.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every control of the main window as data: kind, container, position, texts, fonts, colours and
 // pictures. Both back-ends build the window from this table, so it is the one place to change it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """End to end: the real vextra binary in a real X server (Xvfb), driven as a person would.
 
 Files are dropped from another process over XDND (xdnd_drop), clicks and keys come from xdotool,

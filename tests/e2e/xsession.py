@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """What the end-to-end tests share: a private X server, xdotool, waiting, screenshots compared
 with the program's own pictures, and a driver for one run of the program."""
 import os

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The Debian package as a user gets it: made by CPack from the build, its files and control fields
 checked, then unpacked into a scratch root and started the way its desktop entry says, in Xvfb: the
 window opens and Enable writes the manifest from the installed template.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Makes the damaged executable fixtures from a sound one that carries a manifest (type 24, id 1):
 cut off inside its resources, a resource directory that leads back into itself, a data entry
 that points past the end of the file, and a file that is no program at all. A reader must find no

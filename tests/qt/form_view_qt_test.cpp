@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt window offscreen: which control takes a click or a drop at each point, tooltips, fonts,
 // drops sent through the real event path, the message boxes and the read-only fields.
 #include <QApplication>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The template is read at start-up: up to the size limit, the time it takes must grow in step with
 its size and the memory stay within three times it, for plain and for deeply nested documents.
 Each size is loaded by the template tool's `decode`, which does what the program does at start-up

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A program's own manifest, as our own bounded reader finds it on both systems (Windows' loader
 // maps a damaged program's resources without checking them against the file, and reading them
 // crashes): the same table of executables made with MinGW, sound and damaged, on both builds.

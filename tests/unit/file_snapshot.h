@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Everything a test can see of a file on Linux, to show that something reached through a link
 // stayed exactly as it was.

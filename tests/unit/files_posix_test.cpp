@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux file services against what Wine reads and writes: mode bits for read-only and the
 // user.DOSATTRIB extended attribute for hidden and system, checked on real files.
 #include "platform/files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows file services against Windows' own rules, on real files: attributes, names outside
 // the ANSI code page, paths longer than MAX_PATH, and the refusals a read-only manifest must give;
 // under Wine, Unix links and FIFOs made from the Unix side. Also the documents Wine's XmlLite

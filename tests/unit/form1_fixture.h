@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's logic on real files: a Form1 over a recording view, started in a folder of its own
 // with or without a template, and a folder of programs to drop on it.

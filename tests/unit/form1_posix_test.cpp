@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's logic on what a real Linux disk holds: links and folders where a manifest would be,
 // FIFOs and devices as the template, and folders an ordinary user may not write.
 #include <gtest/gtest.h>

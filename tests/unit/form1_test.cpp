@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's drop, Enable and Disable handlers on real files, through a recording view.
 #include "ui/form1.h"
 

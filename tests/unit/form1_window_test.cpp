@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's purely visual handlers, reached as a back-end reaches them: the start-up layout,
 // dragging by the title strip, exit, and the About panel's slide on its two timers.
 #include <gtest/gtest.h>

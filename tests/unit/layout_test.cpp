@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the back-ends derive from the layout table: stacking, the start-up positions and pixels.
 
 #include "ui/layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names and paths as real disks hold them: each is dropped, enabled and disabled, and what the
 // user is shown and what lands on disk is checked. What the system refuses (a name or path too
 // long, a folder where the manifest would go) is said in a box and changes nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our own reader of Windows executables' resources on damaged input: whatever the bytes, it reads
 // a bounded number of times within the file and finds either nothing or a resource within bounds.
 #include "platform/pe_resources.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The committed pictures against the layout table: file formats and sizes, and every hot-spot label
 // and text box lying over the element drawn for it. Reads the files itself, with no image library.
 

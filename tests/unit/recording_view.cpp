@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "recording_view.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A FormView that records what the window would show and answers message boxes from a script.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Plain text replacement for test expectations: every occurrence of `searched` replaced by
 // `replacement`, scanning from the start, what is put in not searched again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The two contents the save tests alternate: of sizes that tell any part of one from the whole of
 // either.

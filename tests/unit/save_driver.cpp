@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves through the program's file services from a process of its own, for tests that limit,
 // kill or confine that process.
 //

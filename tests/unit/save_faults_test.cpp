@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves on a failing machine: a full file system, the file-size limit, a process killed in the
 // middle; and the temporaries such saves leave, which the next save in the folder removes.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A long random session on a tree of real files: thousands of drops, Enables and Disables with
 // random answers. Afterwards nothing but the manifests beside the dropped programs and those
 // programs' last-write times may differ, and every manifest is whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The errors the file services report for a refused write and for a folder or file that is not there, as
 // each system numbers them; messages expected in tests are these in the system's own words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A fresh directory for one test, removed with everything in it afterwards. It is made inside the
 // working directory (the build tree), whose file system keeps extended attributes.

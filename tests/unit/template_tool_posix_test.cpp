@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The template tool's command line, run through the shell as a user would run it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

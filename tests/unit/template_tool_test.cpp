@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The template tool: what it encodes, the program decodes back to the manifest; what it cannot
 // store faithfully, it refuses.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one conversion between the program's UTF-8 and Windows' UTF-16.
 #include "platform/utf16.h"
 

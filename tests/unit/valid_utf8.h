@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whether bytes are well-formed UTF-8: shortest forms only, no surrogates, nothing past U+10FFFF.
 // For tests and fuzz targets that hold the program's text to that.

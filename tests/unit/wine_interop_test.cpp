@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the Linux file services mark, Wine sees, and the reverse: Wine's own "attrib" command reads
 // and sets the attributes of the same files. Wine runs in a prefix of the build tree.
 #include <gtest/gtest.h>

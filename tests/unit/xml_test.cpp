@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The well-formedness check that stands between a template and a manifest on disk: a text that
 // fails it would stop the program the manifest belongs to from starting.
 #include "platform/xml.h"

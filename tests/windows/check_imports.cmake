@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails unless every DLL that EXECUTABLE imports is one of Windows' own: none of MinGW's run-time
 # DLLs, and each found in one of SYSTEM_FOLDERS (a Wine prefix's system folders).
 # Usage: cmake -DOBJDUMP=... -DEXECUTABLE=... -DSYSTEM_FOLDERS=a;b -P check_imports.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints the path of the common-controls DLL this process loaded: a manifest beside the program
 // that asks for version 6 makes Windows load it from the side-by-side store (winsxs), without one
 // it comes from the system folder.

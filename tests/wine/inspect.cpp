@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the end-to-end test asks Windows itself, from outside the program under test:
 //   inspect attributes PATH   the file's attribute bits as 0x%x, or "missing"
 //   inspect fields            the texts of the main window's edit fields, top to bottom

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stands in for a system DLL planted beside the program under test, under the DLL's name. Once
 // loaded it leaves an empty file named after itself with ".loaded" added, so the test can tell.
 #include <windows.h>

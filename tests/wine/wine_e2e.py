@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """End to end on Windows' terms: the real vextra.exe under Wine in a real X server (Xvfb).
 
 Files are dropped from another process over XDND (Wine hands them to the program's OLE drop

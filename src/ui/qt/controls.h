@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Qt widgets that stand for the window's kinds of control: picture boxes that paint a colour
 // and a picture and report mouse input, and windowless labels and images that take every click

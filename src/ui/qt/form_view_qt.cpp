@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/qt/form_view_qt.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window on Qt 6 Widgets: builds every control from the layout table, turns Qt events
 // into Form1's handlers (positions in twips) and draws what Form1 tells it.

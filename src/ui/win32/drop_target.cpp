@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/drop_target.h"
 
 #include <shellapi.h>

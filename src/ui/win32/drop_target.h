@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An OLE drop target that takes any data where `accepts` says so and refuses it elsewhere, and
 // hands over the first file of a file drop (nullopt when the drop carries no file list).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/win32/form_view_win32.h"
 
 #include <commctrl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window on the Win32 API: builds every control from the layout table, turns window
 // messages into Form1's handlers (positions in twips) and draws what Form1 tells it. Picture boxes

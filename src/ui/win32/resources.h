@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Resource identifiers shared by the resource script and the code. Plain C: the resource compiler
 // reads this too.
