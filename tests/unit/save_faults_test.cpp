@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "command_output.h"
 #include "platform/files.h"
 #include "save_contents.h"
 #include "temp_dir.h"
@@ -23,21 +24,11 @@
 namespace vextra::platform {
 namespace {
 
+using test::command_output;
 using test::kLongContent;
 using test::kShortContent;
 using test::read_whole_file;
 using test::TempDir;
-
-// Runs a shell command line and gives its standard output.
-std::string output_of(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[256];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    return out;
-}
 
 std::set<std::string> names_in(const std::string& folder) {
     std::set<std::string> names;
@@ -116,7 +107,7 @@ TEST(SaveFaults, AFullFileSystemFailsTheSaveAndKeepsTheOldManifest) {
                                 "\"$1\" save \"$0/app.exe.manifest\" 8192 >/dev/null && "
                                 "\"$1\" save \"$0/app.exe.manifest\" 1048576' '" +
                                 dir.path() + "' '" VEXTRA_SAVE_DRIVER "'";
-    EXPECT_EQ(output_of(command), "failed: No space left on device\napp.exe.manifest\n8192\n");
+    EXPECT_EQ(command_output(command), "failed: No space left on device\napp.exe.manifest\n8192\n");
 }
 
 TEST(SaveFaults, TheFileSizeLimitFailsTheSaveAndTheProgramGoesOn) {
@@ -125,7 +116,7 @@ TEST(SaveFaults, TheFileSizeLimitFailsTheSaveAndTheProgramGoesOn) {
     // 8 blocks of 512 bytes: the old manifest fits, the new one does not.
     const std::string command =
         "sh -c 'ulimit -f 8 && exec \"$0\" save \"$1\" 65536' '" VEXTRA_SAVE_DRIVER "' '" + manifest + "'";
-    EXPECT_EQ(output_of(command), "failed: File too large\napp.exe.manifest\n100\n");
+    EXPECT_EQ(command_output(command), "failed: File too large\napp.exe.manifest\n100\n");
 }
 
 TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {

@@ -3,10 +3,10 @@
 // and sets the attributes of the same files. Wine runs in a prefix of the build tree.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <sys/wait.h>
 
+#include "command_output.h"
 #include "platform/files.h"
 #include "temp_dir.h"
 
@@ -20,14 +20,8 @@ std::string wine_attrib(const std::string& arguments, const std::string& path) {
     std::string windows_path = "Z:" + path;
     for (char& c : windows_path)
         if (c == '/') c = '\\';
-    const std::string command = VEXTRA_WINE_COMMAND " cmd /c attrib " + arguments + " '" + windows_path + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[512];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    return out;
+    return test::command_output(VEXTRA_WINE_COMMAND " cmd /c attrib " + arguments + " '" + windows_path +
+                                "' 2>/dev/null");
 }
 
 // The flags attrib shows before the path, as letters.
