@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A regular file that a fuzz target rewrites with each input, for code that reads files by path.
 
@@ -22,8 +23,9 @@ public:
 
     const std::string& write(std::string_view content) {
         std::FILE* file = std::fopen(path_.c_str(), "wb");
-        if (!file || std::fwrite(content.data(), 1, content.size(), file) != content.size() || std::fclose(file) != 0)
-            std::abort();
+        if (!file) std::abort();
+        const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+        if (std::fclose(file) != 0 || !written) std::abort();
         return path_;
     }
 

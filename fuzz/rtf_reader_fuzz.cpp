@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The RTF reader on any bytes: it must neither crash nor give text that is not clean UTF-8.
 #include <cstdint>
 #include <cstdlib>
@@ -7,7 +8,8 @@
 #include "valid_utf8.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto text = vextra::platform::rtf_plain_text(std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string_view rtf(reinterpret_cast<const char*>(data), size);
+    const auto text = vextra::platform::rtf_plain_text(rtf);
     if (text && (!vextra::test::is_valid_utf8(*text) || text->find('\0') != std::string::npos)) std::abort();
     return 0;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The template tool and the program agree: every manifest the tool encodes, the program's load
 // decodes back to the same text, with its line ends (LF, CR LF, a lone CR) as CR LF.
 #include <cstdint>
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vextra::tools::EncodedTemplate encoded = vextra::tools::encode_template(manifest);
     if (!encoded.error.empty()) return 0;
     vextra::platform::RichTextBox manif;
-    if (!vextra::manifest::load_template(manif, file.write(encoded.rtf)) || manif.text() != with_crlf(manifest))
-        std::abort();
+    const bool loaded = vextra::manifest::load_template(manif, file.write(encoded.rtf));
+    if (!loaded || manif.text() != with_crlf(manifest)) std::abort();
     return 0;
 }
