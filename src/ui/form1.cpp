@@ -79,7 +79,11 @@ void Form1::label1_click() {
 }
 
 void Form1::label1_drop(const std::optional<std::string>& first_file) {
-    if (!manifest::select_target(selection_, first_file, *this)) return;
+    // The system reads a path only up to a NUL byte, so a path holding one (a drop's URL may
+    // encode it) would name another file, such as the program itself in place of its manifest.
+    // No file has such a name: the drop carried none.
+    const bool names_a_file = first_file && first_file->find('\0') == std::string::npos;
+    if (!manifest::select_target(selection_, names_a_file ? first_file : std::nullopt, *this)) return;
     view_.show_text(Control::Text1, selection_.file_name);
     view_.show_text(Control::Text2, selection_.style_status);
 }

@@ -87,6 +87,19 @@ TEST_F(Form1Test, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
     EXPECT_TRUE(std::filesystem::is_empty(manifest("folder.exe")));
 }
 
+// A path with a NUL byte in it (a drop's URL can encode one) names no file: the system would read
+// it only up to the NUL, and "old.exe\0x.exe" would make the program its own manifest's place.
+TEST_F(Form1Test, APathWithANulByteNamesNoFile) {
+    start();
+    const std::string program = app("old.exe");
+    form_->drop(Control::Label1, program + std::string(1, '\0') + "x.exe");
+    EXPECT_EQ(form_->exelink(), "");
+    EXPECT_EQ(view_.boxes, (std::vector<test::MessageBoxCall>{{" is not a Windows executeable File.", kOkWarning, test::kTitle}}));
+    view_.answers = {kYes};
+    form_->click(Control::Label2);
+    EXPECT_EQ(read_whole_file(program), "MZ");
+}
+
 // The program is gone between the drop and the click: the manifest is written where the program
 // was (its folder is still there), and as the program's time cannot be renewed, the box says so;
 // the name, looked up on disk as everywhere, is then empty.
