@@ -6,9 +6,11 @@
 #   make package  the .deb and a zip for each Windows build, in build/packages
 #   make bench    the programs' start-up, template decoding and sizes, each beside its floor and its goal
 #   make fuzz     run each fuzz target for FUZZ_SECONDS seconds (60 by default) from its seed corpus
+#   make test-asan  build the Linux program and its tests with AddressSanitizer and UBSan, and run the
+#                   unit, Qt and end-to-end suites under them (the asan preset, in build/asan)
 PACKAGES := build/packages
 
-.PHONY: all build run test deps clean windows win32-untested package bench fuzz
+.PHONY: all build run test test-asan deps clean windows win32-untested package bench fuzz
 
 all: build
 
@@ -38,6 +40,9 @@ test: deps
 	FUZZ_SECONDS=5 cmake --workflow --preset fuzz
 	if scripts/runs-32-bit-wine; then cmake --workflow --preset win32; else $(MAKE) win32-untested; fi
 	cmake --workflow --preset win64
+
+test-asan: deps
+	cmake --workflow --preset asan
 
 win32-untested:
 	cmake --preset win32
