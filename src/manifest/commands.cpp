@@ -14,11 +14,16 @@ int show_box(platform::Dialogs& dialogs, std::string_view prompt, int buttons) {
     return dialogs.message_box(std::string(prompt), buttons, std::string(kProductName));
 }
 
-// A confirmed command whose end state is not the one asked for says so, with the system's words.
+// What is said when every step succeeded and yet the end state is not the one asked for: another
+// program (another window of ours, say) wrote or replaced the manifest between our step and the check.
+constexpr std::string_view kChangedMeanwhile = "another program changed the manifest meanwhile";
+
+// A confirmed command whose end state is not the one asked for says so, with the system's words
+// where the system refused a step.
 void report_failure(platform::Dialogs& dialogs, std::string_view what, const std::string& exelink,
                     std::error_code error) {
-    if (!error) error = std::make_error_code(std::errc::io_error);
-    show_box(dialogs, std::string(what) + platform::lookup_name(exelink) + ": " + platform::error_text(error),
+    const std::string why = error ? platform::error_text(error) : std::string(kChangedMeanwhile);
+    show_box(dialogs, std::string(what) + platform::lookup_name(exelink) + ": " + why,
         platform::buttons::kOkWarning);
 }
 
@@ -58,13 +63,16 @@ void enable(std::string exelink, std::string_view style_status, const platform::
     platform::set_attributes(manifest, kManifestAttributes);
 
     // A second Enable over the same read-only manifest fails to save but leaves the right file.
-    // Anything longer than the manifest text is not it, so no more than that is read.
+    // Anything longer than the manifest text is not it, so no more than that is read: a file too
+    // large to read is simply another manifest.
     std::string written;
-    const std::error_code read_error = platform::read_file(manifest, written, manif.text().size());
-    if (read_error || written != manif.text())
-        report_failure(dialogs, kEnableFailed, exelink, save_error ? save_error : read_error);
-    else
+    std::error_code read_error = platform::read_file(manifest, written, manif.text().size());
+    if (!read_error && written == manif.text()) {
         renew_program_time(dialogs, exelink);
+        return;
+    }
+    if (read_error == std::errc::file_too_large) read_error.clear();
+    report_failure(dialogs, kEnableFailed, exelink, save_error ? save_error : read_error);
 }
 
 void disable(std::string exelink, std::string_view style_status, platform::Dialogs& dialogs) {

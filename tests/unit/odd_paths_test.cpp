@@ -1,119 +1,331 @@
 // SPDX-License-Identifier: MIT
-// Names and paths as real disks hold them: each is dropped, enabled and disabled, and what the
-// user is shown and what lands on disk is checked. What the system refuses (a name or path too
-// long, a folder where the manifest would go) is said in a box and changes nothing.
+// Names and paths as real Linux disks hold them, through the window's logic. After every step the
+// boxes shown and the whole tree on disk are checked: only the dropped program's manifest and the
+// program's last-write time may change. What the system refuses (a name or a path too long, a
+// folder where the manifest would go) is said in a box and changes nothing; so is a program that
+// changed between the drop and the click, and a drop whose path can name no file.
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "form1_fixture.h"
+#include "odd_names.h"
+#include "system_errors.h"
+#include "tree_snapshot.h"
 
 namespace vextra::ui {
 namespace {
 
 using platform::answer::kYes;
 using platform::buttons::kOkWarning;
-using test::Form1Test;
+using platform::buttons::kYesNoWarning;
+using test::changed_paths;
 using test::kManifestText;
+using test::kTitle;
+using test::MessageBoxCall;
 using test::read_whole_file;
+using test::Tree;
+using Paths = std::vector<std::string>;
 
-TEST_F(Form1Test, OddNamesAreEnabledAndDisabledLikeAnyOther) {
-    start();
-    const std::string names[] = {
-        "my old app.exe", "#1 tool.exe", "100%.exe", "it's \"quoted\".exe", "программа.exe", "控制.EXE",
-        "bad\xFF\xFE.exe",                  // not UTF-8: Linux names are bytes
-        std::string(242, 'n') + ".exe",     // the manifest's name is 255 bytes, the longest there is
+MessageBoxCall enable_question(const std::string& name) {
+    return {"Do you want to Enable visual style for " + name, kYesNoWarning, kTitle};
+}
+MessageBoxCall disable_question(const std::string& name) {
+    return {"Do you want to Disable visual style for " + name, kYesNoWarning, kTitle};
+}
+MessageBoxCall warning(const std::string& prompt) { return {prompt, kOkWarning, kTitle}; }
+
+std::string error_text(std::errc error) { return platform::error_text(std::make_error_code(error)); }
+
+// A folder whose path is `length` bytes long, made folder by folder below `root`, as the system
+// takes no longer path in one call. Its files are made, and everything is removed, through handles.
+class DeepFolder {
+public:
+    DeepFolder(const std::string& root, std::size_t length) : path_(root) {
+        folders_.push_back(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        while (path_.size() < length) {
+            const std::size_t left = length - path_.size() - 1;  // after the next "/"
+            const std::string name(left > 241 ? 200 : left, 'd');
+            if (mkdirat(folders_.back(), name.c_str(), 0755) != 0)
+                throw std::system_error(errno, std::system_category());
+            folders_.push_back(openat(folders_.back(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            names_.push_back(name);
+            path_ += "/" + name;
+        }
+    }
+    ~DeepFolder() {
+        for (std::size_t level = folders_.size() - 1; level > 0; --level) {
+            empty(folders_[level]);
+            close(folders_[level]);
+            unlinkat(folders_[level - 1], names_[level - 1].c_str(), AT_REMOVEDIR);
+        }
+        close(folders_[0]);
+    }
+    DeepFolder(const DeepFolder&) = delete;
+    DeepFolder& operator=(const DeepFolder&) = delete;
+
+    std::string write(const std::string& name, const std::string& content) {
+        const int fd = openat(folders_.back(), name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        EXPECT_TRUE(fd >= 0 &&
+                    ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()))
+            << name;
+        close(fd);
+        return path_ + "/" + name;
+    }
+
+private:
+    // Removes the files a test left in the folder, whatever their modes.
+    static void empty(int folder) {
+        DIR* listing = fdopendir(dup(folder));
+        if (!listing) return;
+        while (const dirent* entry = readdir(listing))
+            if (entry->d_type != DT_DIR) unlinkat(folder, entry->d_name, 0);
+        closedir(listing);
+    }
+
+    std::string path_;
+    std::vector<int> folders_;        // the root and each folder below it
+    std::vector<std::string> names_;  // of each folder below the root
+};
+
+class OddPaths : public test::Form1Test {
+protected:
+    void SetUp() override { start(); }
+
+    // A path as the trees name it: below the folder of programs.
+    std::string below(const std::string& path) const { return path.substr(apps_.path().size()); }
+    Tree tree() const { return test::tree_of(apps_.path()); }
+
+    // Since `before`, `program`'s manifest appeared, whole, read-only, hidden and system, and
+    // nothing else changed but `program`'s time.
+    void expect_manifest_added(const Tree& before, const std::string& program) {
+        const Tree after = tree();
+        const std::string manifest = below(program) + ".manifest";
+        EXPECT_EQ(changed_paths(before, after, {below(program)}), Paths{manifest});
+        const auto written = after.find(manifest);
+        ASSERT_NE(written, after.end());
+        EXPECT_EQ(written->second.content, kManifestText);
+        EXPECT_TRUE(test::marked_read_only_hidden_system(written->second)) << written->second;
+    }
+};
+
+// Drop, Enable, drop again, Disable, all answered Yes: the two questions are the only boxes, and
+// the disk ends as it began but for the program's time.
+TEST_F(OddPaths, OddNamesGoThroughAWholeCycle) {
+    struct Case {
+        std::string program;
+        std::string shown;  // Text1 and the questions
     };
-    for (const std::string& name : names) {
-        SCOPED_TRACE(name);
+    std::vector<Case> cases;
+    std::vector<std::string> names = test::kOddNamesEverywhere;
+    // Names Windows refuses, names that are not UTF-8 (Linux names are bytes), and a name whose
+    // manifest's is 255 bytes, the longest there is.
+    const std::string linux_only[] = {"\"quoted\".exe", "back\\slash.exe", "line\nbreak.exe", "*?:<>|.exe",
+                                      "-dash.exe", "bad\xFF\xFE.exe", "cut short \xC3.exe",
+                                      std::string(242, 'n') + ".exe"};
+    names.insert(names.end(), std::begin(linux_only), std::end(linux_only));
+    for (const std::string& name : names) cases.push_back({app(name), name});
+    // The drop knows a program by its name alone; the name lookup shows none for a folder.
+    std::filesystem::create_directory(apps_.file("folder.exe"));
+    cases.push_back({apps_.file("folder.exe"), ""});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(below(c.program));
         view_.boxes.clear();
-        const std::string program = app(name);
-        drop_target(program, "No");
-        EXPECT_EQ(view_.texts[Control::Text1], name);
+        const Tree before = tree();
+        drop_target(c.program, "No");
+        EXPECT_EQ(view_.texts[Control::Text1], c.shown);
         view_.answers = {kYes};
         form_->click(Control::Label2);
-        EXPECT_EQ(read_whole_file(manifest(name)), kManifestText);
-        drop_target(program, "Yes");
+        expect_manifest_added(before, c.program);
+
+        drop_target(c.program, "Yes");
         view_.answers = {kYes};
         form_->click(Control::Label3);
-        EXPECT_FALSE(platform::path_exists(manifest(name)));
-        EXPECT_EQ(view_.boxes.size(), 2u) << "only the two questions";
+        EXPECT_EQ(changed_paths(before, tree(), {below(c.program)}), Paths{});
+        EXPECT_EQ(view_.boxes,
+                  (std::vector<MessageBoxCall>{enable_question(c.shown), disable_question(c.shown)}));
     }
 }
 
-// Each case: a program that can be dropped but whose manifest cannot be written.
-TEST_F(Form1Test, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
-    start();
-    // The program's name leaves no room for ".manifest" within the 255 bytes of a name.
-    const std::string long_name = std::string(251, 'l') + ".exe";
-    const std::string long_named = app(long_name);
-    // A folder stands where the manifest would go.
-    const std::string beside_folder = app("folder.exe");
-    std::filesystem::create_directory(manifest("folder.exe"));
-    // A path longer than the system takes (4,096 bytes), reached folder by folder.
-    std::string deep = apps_.path();
-    int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
-    for (int level = 0; level < 20; ++level) {
-        const std::string folder(240, 'd');
-        ASSERT_EQ(mkdirat(fd, folder.c_str(), 0755), 0);
-        const int next = openat(fd, folder.c_str(), O_RDONLY | O_DIRECTORY);
-        close(fd);
-        fd = next;
-        deep += "/" + folder;
-    }
-    close(openat(fd, "deep.exe", O_WRONLY | O_CREAT, 0644));
-    close(fd);
-    deep += "/deep.exe";
-    ASSERT_GT(deep.size(), 4096u);
-
-    for (const std::string& program : {long_named, beside_folder, deep}) {
-        SCOPED_TRACE(program.substr(0, 80));
+// Each program can be dropped but its manifest cannot be written: the box says why, and nothing
+// changes anywhere, neither beside the program nor in the working directory.
+TEST_F(OddPaths, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
+    const std::string long_name = std::string(251, 'l') + ".exe";  // no room left for ".manifest"
+    std::filesystem::create_directory(apps_.file("walled.exe.manifest"));
+    // The longest path the system takes is 4,095 bytes: the program's path is that long, its
+    // manifest's is longer; and a program deeper still, where a manifest already is.
+    std::filesystem::create_directory(apps_.file("longest"));
+    std::filesystem::create_directory(apps_.file("deeper"));
+    DeepFolder longest(apps_.file("longest"), 4095 - std::string("/deep.exe").size());
+    DeepFolder deeper(apps_.file("deeper"), 4200);
+    deeper.write("deep.exe.manifest", "<old/>");
+    struct Case {
+        const char* name;
+        std::string program;
+        std::string shown;
+        std::errc error;
+    };
+    const Case cases[] = {
+        {"a name with no room for the manifest's", app(long_name), long_name, std::errc::filename_too_long},
+        {"a folder at the manifest's place", app("walled.exe"), "walled.exe", std::errc::is_a_directory},
+        {"the longest path", longest.write("deep.exe", "MZ"), "deep.exe", std::errc::filename_too_long},
+        {"a path over 4,096 bytes", deeper.write("deep.exe", "MZ"), "", std::errc::filename_too_long},
+    };
+    const Tree work_before = test::tree_of(work_.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         view_.boxes.clear();
-        form_->drop(Control::Label1, program);
-        ASSERT_EQ(form_->exelink(), program);
-        EXPECT_EQ(form_->text2(), "No");
+        const Tree before = tree();
+        drop_target(c.program, "No");
+        EXPECT_EQ(view_.texts[Control::Text1], c.shown);
         view_.answers = {kYes};
         form_->click(Control::Label2);
-        ASSERT_EQ(view_.boxes.size(), 2u);
-        EXPECT_EQ(view_.boxes[1].buttons, kOkWarning);
-        EXPECT_EQ(view_.boxes[1].prompt.rfind("Could not enable visual style for ", 0), 0u) << view_.boxes[1].prompt;
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question(c.shown),
+                                                            warning("Could not enable visual style for " +
+                                                                    c.shown + ": " + error_text(c.error))}));
+        EXPECT_EQ(changed_paths(before, tree()), Paths{});
     }
-    EXPECT_FALSE(platform::path_exists(manifest(long_name)));
-    EXPECT_TRUE(std::filesystem::is_directory(manifest("folder.exe")));
-    EXPECT_TRUE(std::filesystem::is_empty(manifest("folder.exe")));
+    EXPECT_EQ(changed_paths(work_before, test::tree_of(work_.path())), Paths{});
 }
 
-// A path with a NUL byte in it (a drop's URL can encode one) names no file: the system would read
-// it only up to the NUL, and "old.exe\0x.exe" would make the program its own manifest's place.
-TEST_F(Form1Test, APathWithANulByteNamesNoFile) {
-    start();
-    const std::string program = app("old.exe");
-    form_->drop(Control::Label1, program + std::string(1, '\0') + "x.exe");
-    EXPECT_EQ(form_->exelink(), "");
-    EXPECT_EQ(view_.boxes, (std::vector<test::MessageBoxCall>{{" is not a Windows executeable File.", kOkWarning, test::kTitle}}));
-    view_.answers = {kYes};
-    form_->click(Control::Label2);
-    EXPECT_EQ(read_whole_file(program), "MZ");
+// The program is deleted or replaced after the drop. Enable and Disable act on the manifest beside
+// its path all the same and renew the time of what is there now (a link's own time), and never
+// change what a link leads to. Where nothing is there, the box says the time could not be renewed.
+TEST_F(OddPaths, AProgramChangedBetweenTheDropAndTheClickChangesNothingElse) {
+    std::filesystem::create_directory(apps_.file("elsewhere"));
+    const std::string plain =
+        apps_.write("elsewhere/plain.exe", read_whole_file(VEXTRA_PE_FIXTURES "/x86_64/plain.exe"));
+    const std::string styled =
+        apps_.write("elsewhere/styled.exe", read_whole_file(VEXTRA_PE_FIXTURES "/x86_64/visual-styles.exe"));
+    const auto replaced_by_link = [](const std::string& target) {
+        return [target](const std::string& program) {
+            std::filesystem::remove(program);
+            std::filesystem::create_symlink(target, program);
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& program)> change;
+        std::string shown;
+        bool program_gone;
+        std::string enable_refusal;  // the box Enable shows instead of its question
+    };
+    const Case cases[] = {
+        {"deleted", [](const std::string& program) { std::filesystem::remove(program); }, "", true, ""},
+        {"replaced by a link to another program", replaced_by_link(plain), "app.exe", false, ""},
+        {"replaced by a link to a program with its own manifest", replaced_by_link(styled), "app.exe", false,
+         "app.exe already asks for visual styles in its own manifest."},
+        {"replaced by a folder",
+         [](const std::string& program) {
+             std::filesystem::remove(program);
+             std::filesystem::create_directory(program);
+         },
+         "", false, ""},
+        {"replaced by a FIFO",
+         [](const std::string& program) {
+             std::filesystem::remove(program);
+             ASSERT_EQ(mkfifo(program.c_str(), 0644), 0);
+         },
+         "", false, ""},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        for (const bool enabling : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (enabling ? ", then Enable" : ", then Disable"));
+            view_.boxes.clear();
+            const std::string folder = std::to_string(++round);
+            std::filesystem::create_directory(apps_.file(folder));
+            const std::string program = app(folder + "/app.exe");
+            if (!enabling) apps_.write(folder + "/app.exe.manifest", "<old/>");
+            drop_target(program, enabling ? "No" : "Yes");
+            c.change(program);
+            const Tree before = tree();
+
+            view_.answers = {kYes};
+            form_->click(enabling ? Control::Label2 : Control::Label3);
+            std::vector<MessageBoxCall> expected;
+            if (enabling && !c.enable_refusal.empty()) {
+                expected = {warning(c.enable_refusal)};
+            } else {
+                expected = {enabling ? enable_question(c.shown) : disable_question(c.shown)};
+                if (c.program_gone)
+                    expected.push_back(
+                        warning("The manifest of " + c.shown +
+                                " was changed, but Windows may go on using the previous setting "
+                                "until the computer restarts: " +
+                                platform::error_text(test::kFileNotFound)));
+            }
+            EXPECT_EQ(view_.boxes, expected);
+            if (enabling && !c.enable_refusal.empty()) {
+                EXPECT_EQ(changed_paths(before, tree()), Paths{});
+            } else if (enabling) {
+                expect_manifest_added(before, program);
+            } else {
+                EXPECT_EQ(changed_paths(before, tree(), {below(program)}),
+                          Paths{below(program) + ".manifest"});
+                EXPECT_FALSE(platform::path_exists(program + ".manifest"));
+            }
+        }
+    }
 }
 
-// The program is gone between the drop and the click: the manifest is written where the program
-// was (its folder is still there), and as the program's time cannot be renewed, the box says so;
-// the name, looked up on disk as everywhere, is then empty.
-TEST_F(Form1Test, AProgramDeletedAfterTheDropIsReported) {
-    start();
-    const std::string program = app("gone.exe");
-    drop_target(program, "No");
-    std::filesystem::remove(program);
-    view_.answers = {kYes};
-    form_->click(Control::Label2);
-    ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1].prompt, "The manifest of  was changed, but Windows may go on using the previous setting "
-                                     "until the computer restarts: No such file or directory");
-    EXPECT_EQ(read_whole_file(manifest("gone.exe")), kManifestText);
+// A drop of text carries no file list; a path holding a NUL byte (a drop's URL can encode one)
+// can name no file, and the system would read it as the path before that byte: here the program
+// itself in place of its manifest. Either is a drop without a file: with no earlier drop it is
+// refused, after one the earlier path stands, and no file changes but that target's manifest.
+TEST_F(OddPaths, ADropWhosePathCanNameNoFileIsADropWithoutAFile) {
+    struct Case {
+        const char* name;
+        std::function<std::optional<std::string>(const std::string& program)> first_file;
+    };
+    const Case cases[] = {
+        {"text", [](const std::string&) { return std::nullopt; }},
+        {"a NUL after the program's path",
+         [](const std::string& program) { return program + std::string("\0.exe", 5); }},
+        {"a NUL after its folder's path",
+         [](const std::string& program) {
+             return program.substr(0, program.rfind('/') + 1) + std::string("\0x.exe", 6);
+         }},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view_.boxes.clear();
+        const std::string folder = std::to_string(++round);
+        std::filesystem::create_directory(apps_.file(folder));
+        const std::string program = app(folder + "/app.exe");
+        const std::string earlier = app(folder + "/earlier.exe");
+        const Tree before = tree();
+        start_here();
+
+        form_->drop(Control::Label1, c.first_file(program));
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(" is not a Windows executeable File.")}));
+        EXPECT_EQ(form_->exelink(), "");
+        form_->click(Control::Label2);
+        form_->click(Control::Label3);
+        EXPECT_EQ(view_.boxes.size(), 1u) << "without a target, Enable and Disable do nothing";
+        EXPECT_EQ(changed_paths(before, tree()), Paths{});
+
+        view_.boxes.clear();
+        form_->drop(Control::Label1, earlier);
+        form_->drop(Control::Label1, c.first_file(program));
+        EXPECT_EQ(form_->exelink(), earlier);
+        EXPECT_EQ(view_.texts[Control::Text1], "earlier.exe");
+        view_.answers = {kYes};
+        form_->click(Control::Label2);
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question("earlier.exe")}));
+        expect_manifest_added(before, earlier);
+    }
 }
 
 }  // namespace

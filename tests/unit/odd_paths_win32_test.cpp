@@ -1,0 +1,238 @@
+// SPDX-License-Identifier: MIT
+// Names and paths as Windows allows them, through the window's logic: names outside any code page
+// and beyond 16 bits, the longest name, and folders deeper than MAX_PATH (260 characters). After
+// every step the folder is compared entry by entry: only the dropped program's manifest and the
+// program's last-write time may change. What Windows refuses is said in a box and changes nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "form1_fixture.h"
+#include "odd_names.h"
+#include "platform/utf16.h"
+
+namespace vextra::ui {
+namespace {
+
+using platform::answer::kYes;
+using platform::buttons::kOkWarning;
+using platform::buttons::kYesNoWarning;
+using test::kManifestText;
+using test::kTitle;
+using test::MessageBoxCall;
+
+// The \\?\ form of a path, which Windows takes at any length and with any name.
+std::wstring long_form(const std::string& path) {
+    std::wstring wide = L"\\\\?\\" + platform::to_utf16(path).value();
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return wide;
+}
+
+struct Entry {
+    DWORD attributes = 0;
+    std::string content;  // of a file
+    std::uint64_t last_write = 0;
+    bool operator==(const Entry& o) const {
+        return attributes == o.attributes && content == o.content && last_write == o.last_write;
+    }
+};
+
+// Every entry below `root`, by its path below it in UTF-8, read through \\?\ paths.
+void walk(const std::wstring& root, const std::string& below, std::map<std::string, Entry>& entries) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::string path = below + "/" + platform::to_utf8(name);
+        Entry entry;
+        entry.attributes = found.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE;  // Wine reports it on every file
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            walk(root + L"\\" + name, path, entries);
+        } else {
+            entry.last_write = (std::uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32) |
+                               found.ftLastWriteTime.dwLowDateTime;
+            const HANDLE file = CreateFileW((root + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, 0, nullptr);
+            char buffer[4096];
+            DWORD got = 0;
+            while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) &&
+                   got > 0)
+                entry.content.append(buffer, got);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        }
+        entries[path] = entry;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// The paths that appeared, went or changed, ignoring the last-write time of `program`.
+std::vector<std::string> changed_paths(const std::map<std::string, Entry>& before,
+                                       const std::map<std::string, Entry>& after,
+                                       const std::string& program = {}) {
+    std::vector<std::string> changed;
+    for (const auto& [path, entry] : before) {
+        const auto is = after.find(path);
+        if (is == after.end()) {
+            changed.push_back(path);
+        } else if (!(entry == is->second)) {
+            Entry same_time = entry;
+            if (path == program) same_time.last_write = is->second.last_write;
+            if (!(same_time == is->second)) changed.push_back(path);
+        }
+    }
+    for (const auto& [path, entry] : after)
+        if (!before.count(path)) changed.push_back(path);
+    return changed;
+}
+
+MessageBoxCall question(const char* command, const std::string& name) {
+    return {std::string("Do you want to ") + command + " visual style for " + name, kYesNoWarning, kTitle};
+}
+
+class OddPathsWin32 : public test::Form1Test {
+protected:
+    void SetUp() override {
+        start();
+        root_ = long_form(apps_.path());
+    }
+    void TearDown() override { remove_all(root_, false); }
+
+    // A path below the folder of programs, as a drop gives it: with backslashes.
+    std::string at(const std::string& below) const {
+        std::string path = apps_.path() + below;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        return path;
+    }
+    std::map<std::string, Entry> state() const {
+        std::map<std::string, Entry> entries;
+        walk(root_, "", entries);
+        return entries;
+    }
+    void make_folder(const std::string& below) {
+        ASSERT_TRUE(CreateDirectoryW(long_form(at(below)).c_str(), nullptr)) << GetLastError();
+    }
+    void make_file(const std::string& below, const std::string& content = "MZ") {
+        const HANDLE file =
+            CreateFileW(long_form(at(below)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+        DWORD written = 0;
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    // The temporary folder's own clean-up cannot reach beyond MAX_PATH, nor remove read-only files.
+    static void remove_all(const std::wstring& folder, bool itself = true) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    remove_all(folder + L"\\" + name);
+                } else {
+                    SetFileAttributesW((folder + L"\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileW((folder + L"\\" + name).c_str());
+                }
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        if (itself) RemoveDirectoryW(folder.c_str());
+    }
+
+    std::wstring root_;
+};
+
+// Drop, Enable, drop again, Disable, all answered Yes, in a short folder and in one deeper than
+// MAX_PATH: the two questions are the only boxes, and the folder ends as it began but for the
+// program's time.
+TEST_F(OddPathsWin32, OddNamesGoThroughAWholeCycle) {
+    std::vector<std::string> names = test::kOddNamesEverywhere;
+    // Latin, Greek and Hebrew in one name, which no code page holds; a name whose manifest's is 255
+    // characters, the longest there is.
+    names.push_back("\u00E9t\u00E9 \u03A0\u03C1\u03CC\u03B3\u03C1\u03B1\u03BC\u03BC\u03B1 "
+                    "\u05E2\u05D1\u05E8\u05D9\u05EA.exe");
+    names.push_back(std::string(242, 'n') + ".exe");
+    std::string deep = "/deep";
+    make_folder(deep);
+    while (at(deep).size() < 300) {
+        deep += "/" + std::string(60, 'd');
+        make_folder(deep);
+    }
+    for (const std::string& folder : {std::string(), deep}) {
+        for (const std::string& name : names) {
+            const std::string program = at(folder + "/" + name);
+            SCOPED_TRACE(program);
+            view_.boxes.clear();
+            make_file(folder + "/" + name);
+            const auto before = state();
+            drop_target(program, "No");
+            EXPECT_EQ(view_.texts[Control::Text1], name);
+            view_.answers = {kYes};
+            form_->click(Control::Label2);
+            const auto enabled = state();
+            const std::string manifest = folder + "/" + name + ".manifest";
+            EXPECT_EQ(changed_paths(before, enabled, folder + "/" + name),
+                      std::vector<std::string>{manifest});
+            if (enabled.count(manifest)) {
+                EXPECT_EQ(enabled.at(manifest).content, kManifestText);
+                EXPECT_EQ(enabled.at(manifest).attributes, 7u);
+            }
+
+            drop_target(program, "Yes");
+            view_.answers = {kYes};
+            form_->click(Control::Label3);
+            EXPECT_EQ(changed_paths(before, state(), folder + "/" + name), std::vector<std::string>{});
+            EXPECT_EQ(view_.boxes,
+                      (std::vector<MessageBoxCall>{question("Enable", name), question("Disable", name)}));
+        }
+    }
+}
+
+// Each program can be dropped but its manifest cannot be written: the box says so, and nothing
+// changes.
+TEST_F(OddPathsWin32, AManifestWindowsRefusesIsReportedAndNothingChanges) {
+    const std::string long_name = std::string(251, 'l') + ".exe";  // no room left for ".manifest"
+    make_file("/" + long_name);
+    make_file("/walled.exe");
+    make_folder("/walled.exe.manifest");
+    // Longer than the 32,767 characters Windows takes even in the \\?\ form; no such file can be.
+    std::string too_long = "/far";
+    while (too_long.size() < 33000) too_long += "/" + std::string(200, 'f');
+    struct Case {
+        const char* name;
+        std::string program;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"a name with no room for the manifest's", at("/" + long_name), long_name},
+        {"a folder at the manifest's place", at("/walled.exe"), "walled.exe"},
+        {"a path over 32,767 characters", at(too_long + "/app.exe"), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view_.boxes.clear();
+        const auto before = state();
+        drop_target(c.program, "No");
+        view_.answers = {kYes};
+        form_->click(Control::Label2);
+        ASSERT_EQ(view_.boxes.size(), 2u);
+        EXPECT_EQ(view_.boxes[0], question("Enable", c.shown));
+        const std::string refused = "Could not enable visual style for " + c.shown + ": ";
+        EXPECT_EQ(view_.boxes[1].buttons, kOkWarning);
+        EXPECT_TRUE(view_.boxes[1].prompt.rfind(refused, 0) == 0 &&
+                    view_.boxes[1].prompt.size() > refused.size())
+            << view_.boxes[1].prompt;
+        EXPECT_EQ(changed_paths(before, state()), std::vector<std::string>{});
+    }
+}
+
+}  // namespace
+}  // namespace vextra::ui
