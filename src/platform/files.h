@@ -43,9 +43,10 @@ std::error_code delete_file(const std::string& path);
 // Replaces the entry's content atomically with a new regular file: it holds either its old
 // content or all of the new one, never part of it; a link there is replaced by the file. Refuses
 // to replace a read-only file or a directory. The new content is written to a temporary in the
-// same folder first; a save leaves none of its own behind, and removes those of saves that were
-// killed on the way (only the program's own temporaries, only regular files, never one another
-// save is writing).
+// same folder first, held (locked on Linux, shared with no one on Windows) from its creation to
+// its rename. A save, done or failed, leaves none of its own behind, and first removes those of
+// saves that were killed on the way: only the program's own temporaries, only regular files, and
+// never one that another save, in this process or another, still holds.
 std::error_code save_file(const std::string& path, std::string_view content);
 
 // Reads the whole regular file at `path`, without following a link and without blocking. Refuses

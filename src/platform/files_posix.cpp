@@ -176,14 +176,16 @@ void remove_stale_temporaries(const std::string& directory) {
 }
 
 // A new temporary in `directory`, locked, its path in `temp`. Another save's clean-up may remove it
-// between its creation and the lock; then it is made again.
+// between its creation and the lock, but not after; then it is made again. Where the file system
+// keeps no locks, no clean-up can take the lock either, so the temporary is left alone all the same.
 int create_temporary(const std::string& directory, std::string& temp) {
     for (;;) {
         temp = directory + "/" + std::string(kTemporaryPrefix) + std::string(kTemporaryLetters, 'X');
         const int fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0) return fd;
+        while (flock(fd, LOCK_EX) != 0 && errno == EINTR) continue;
         struct stat st {};
-        if (flock(fd, LOCK_EX) == 0 && fstat(fd, &st) == 0 && st.st_nlink > 0) return fd;
+        if (fstat(fd, &st) != 0 || st.st_nlink > 0) return fd;
         close(fd);
     }
 }

@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <string_view>
 #include <utility>
@@ -85,25 +86,12 @@ bool is_temporary_name(std::wstring_view name) {
     return std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); });
 }
 
-// Removes the temporaries that saves killed on the way left in `folder`. A live save holds its
-// temporary open without sharing it, so deleting that one fails and it stays; a folder or a link
-// of that name is not ours either.
-void remove_stale_temporaries(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + std::wstring(kTemporaryPrefix) + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-            is_temporary_name(found.cFileName))
-            DeleteFileW((folder + found.cFileName).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-HANDLE create_temporary(const std::wstring& folder, std::wstring& temp, DWORD access) {
-    static unsigned counter = 0;
+// A new temporary in `folder`, open with `access` and shared with no one, so that no other process
+// opens or deletes it while this handle is open.
+HANDLE create_temporary(const std::wstring& folder, DWORD access) {
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folder + std::wstring(kTemporaryPrefix);
+        std::wstring temp = folder + std::wstring(kTemporaryPrefix);
         append_hex(temp, GetCurrentProcessId(), 8);
         append_hex(temp, GetTickCount(), 8);
         append_hex(temp, ++counter, 4);
@@ -316,14 +304,11 @@ std::error_code set_attributes_of(HANDLE handle, DWORD attributes) {
     return set_information(handle, FileBasicInfo, &basic, sizeof basic);
 }
 
-// Wine removes the target of a Unix symbolic link whichever way the link is deleted, but a rename
-// onto the link's path replaces the link itself. So an empty file is renamed over it through its
-// own handle, and then deleted through that handle.
-std::error_code remove_followed_link(const std::wstring& path) {
+// Gives the file open as `handle` the name `path` (a \\?\ path), replacing the entry there as an
+// entry: a link there is replaced, never followed. The rename goes through the handle, so the file
+// stays held by it all the way.
+std::error_code rename_over(HANDLE handle, const std::wstring& path) {
     if (path.rfind(L"\\\\?\\", 0) != 0) return windows_error(ERROR_NOT_SUPPORTED);
-    std::wstring temp;
-    const Handle file(create_temporary(folder_of(path), temp, DELETE));
-    if (!file.valid()) return last_error();
     // The rename takes an NT path: \??\ in place of \\?\.
     const std::wstring target = L"\\??\\" + path.substr(4);
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
@@ -332,10 +317,36 @@ std::error_code remove_followed_link(const std::wstring& path) {
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     std::copy(target.begin(), target.end(), rename->FileName);
-    const std::error_code error =
-        set_information(file.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    return set_information(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+}
+
+// Wine removes the target of a Unix symbolic link whichever way the link is deleted, but a rename
+// onto the link's path replaces the link itself. So an empty file is renamed over it through its
+// own handle, and then deleted through that handle.
+std::error_code remove_followed_link(const std::wstring& path) {
+    const Handle file(create_temporary(folder_of(path), DELETE));
+    if (!file.valid()) return last_error();
+    const std::error_code error = rename_over(file.get(), path);
     if (auto deleted = mark_for_deletion(file.get()); deleted && !error) return deleted;
     return error;
+}
+
+// Removes the temporaries that saves killed on the way left in `folder`: regular files of the
+// temporary pattern, each deleted through a handle on the entry itself. A live save's temporary is
+// shared with no one, so it cannot be opened and stays. Anything else of that name is not ours: a
+// folder, a FIFO, or a link, whose deletion Wine would pass on to what it leads to.
+void remove_stale_temporaries(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + std::wstring(kTemporaryPrefix) + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        Entry entry;
+        if (is_temporary_name(found.cFileName) &&
+            !open_entry(folder + found.cFileName, DELETE | FILE_READ_ATTRIBUTES, entry) &&
+            entry.kind == Kind::RegularFile)
+            mark_for_deletion(entry.handle.get());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 }  // namespace
@@ -408,22 +419,15 @@ std::error_code save_file(const std::string& path, std::string_view content) {
     }
 
     remove_stale_temporaries(folder_of(target));
-    std::wstring temp;
-    Handle file(create_temporary(folder_of(target), temp, GENERIC_WRITE | DELETE));
+    // Held from its creation to its rename, so that no other save's clean-up takes it on the way.
+    const Handle file(create_temporary(folder_of(target), GENERIC_WRITE | DELETE));
     if (!file.valid()) return last_error();
     std::error_code error = write_all(file.get(), content);
     if (!error && !FlushFileBuffers(file.get())) error = last_error();
     // The finished file is an ordinary one, not hidden like the temporary.
     if (!error) error = set_attributes_of(file.get(), FILE_ATTRIBUTE_NORMAL);
-    if (error) {
-        mark_for_deletion(file.get());
-        return error;
-    }
-    file.reset();
-    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = last_error();
-        DeleteFileW(temp.c_str());
-    }
+    if (!error) error = rename_over(file.get(), target);
+    if (error) mark_for_deletion(file.get());
     return error;
 }
 

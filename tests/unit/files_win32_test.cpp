@@ -9,10 +9,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/xml.h"
@@ -171,6 +173,34 @@ TEST(SaveFile, RemovesTheTemporariesOfKilledSavesOnly) {
               (std::vector<std::string>{".vextra-00001234000056780002.tmp", ".vextra-00001234000056780003.tmp",
                                         ".vextra-notours.tmp", "app.exe.manifest", "notes.txt"}));
     EXPECT_EQ(read_whole_file(held), "being written");
+}
+
+// Two saves at once in one folder, as two programs make them: each one's clean-up leaves the
+// other's temporary alone from its creation to its rename, so neither save fails.
+TEST(SaveFile, SavesAtOnceInOneFolderLeaveEachOthersTemporaryAlone) {
+    TempDir dir;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    struct Saver {
+        std::string path;
+        int saves = 0;
+        std::error_code error;
+    };
+    Saver savers[] = {{dir.file("one.exe.manifest"), 0, {}}, {dir.file("two.exe.manifest"), 0, {}}};
+    std::vector<std::thread> threads;
+    for (Saver& saver : savers) {
+        threads.emplace_back([&saver, end] {
+            while (!saver.error && std::chrono::steady_clock::now() < end)
+                saver.error = save_file(saver.path, std::to_string(++saver.saves));
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const Saver& saver : savers) {
+        SCOPED_TRACE(saver.path);
+        EXPECT_FALSE(saver.error) << "save " << saver.saves << ": " << error_text(saver.error);
+        // A failed save leaves the one before it.
+        EXPECT_EQ(read_whole_file(saver.path), std::to_string(saver.error ? saver.saves - 1 : saver.saves));
+    }
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"one.exe.manifest", "two.exe.manifest"}));
 }
 
 TEST(SaveFile, FailsWithoutTouchingTheTarget) {
@@ -578,6 +608,27 @@ TEST(UnixFifos, AreNeitherReadNorGivenAttributes) {
     EXPECT_TRUE(unix_side.is_fifo(fifo));
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"}) << "no temporary left behind";
     // The folder's clean-up cannot delete a FIFO.
+    unix_side.remove(fifo);
+}
+
+// A Unix link or FIFO named like a save's temporary is none: the folder's clean-up leaves it, and
+// what the link leads to, as they are.
+TEST(UnixLinks, NamedLikeATemporaryAreLeftToThemselves) {
+    if (!running_on_wine()) GTEST_SKIP() << "Unix symbolic links and FIFOs are made and seen only under Wine";
+    const UnixSide unix_side;
+    ASSERT_TRUE(unix_side.available());
+    TempDir dir;
+    const std::string target = saved(dir.file("target"), "kept");
+    const std::string link = dir.file(".vextra-00001234000056780001.tmp");
+    const std::string fifo = dir.file(".vextra-00001234000056780002.tmp");
+    ASSERT_TRUE(unix_side.make_link("target", link));
+    ASSERT_TRUE(unix_side.make_fifo(fifo));
+
+    saved(dir.file("app.exe.manifest"));
+    EXPECT_TRUE(unix_side.is_link(link));
+    EXPECT_TRUE(unix_side.is_fifo(fifo));
+    EXPECT_EQ(read_whole_file(target), "kept");
+    unix_side.remove(link);
     unix_side.remove(fifo);
 }
 
