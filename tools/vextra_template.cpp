@@ -4,6 +4,7 @@
 //
 //   vextra-template encode MANIFEST.xml -o style.dll
 //   vextra-template decode [style.dll]
+//   vextra-template --help | --version
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -12,12 +13,14 @@
 #include "platform/files.h"
 #include "platform/rich_text_box.h"
 #include "template_encoder.h"
+#include "version.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: vextra-template encode MANIFEST.xml -o style.dll\n"
-    "       vextra-template decode [style.dll]\n";
+    "       vextra-template decode [style.dll]\n"
+    "       vextra-template --help | --version\n";
 
 int encode(const std::string& source, const std::string& output) {
     std::string manifest;
@@ -60,7 +63,16 @@ int decode(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vextra::platform::keep_running_past_file_size_limit();
     const std::string command = argc > 1 ? argv[1] : "";
+    if (argc == 2 && command == "--help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && command == "--version") {
+        std::cout << "vextra-template " VEXTRA_VERSION "\n";
+        return 0;
+    }
     if (command == "encode" && argc == 5 && std::string(argv[3]) == "-o") return encode(argv[2], argv[4]);
     if (command == "decode" && argc <= 3)
         return decode(argc == 3 ? argv[2] : std::string(vextra::manifest::kTemplateFileName));
