@@ -5,8 +5,11 @@
 # each test's environment, so a plain ctest uses them, and as-ordinary-user passes them on as is.
 # Elsewhere the functions below change nothing.
 if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=")
+  set(asan_options detect_leaks=1 detect_stack_use_after_return=1
+                   check_initialization_order=1 strict_init_order=1)
+  list(JOIN asan_options : asan_options)
   set(VEXTRA_SANITIZER_ENVIRONMENT
-    "ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+    "ASAN_OPTIONS=${asan_options}"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
     "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/lsan.supp:print_suppressions=0")
 endif()
@@ -24,7 +27,8 @@ function(vextra_sanitizer_environment_of_discovered target)
     set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_sanitizer_environment.cmake)
     file(WRITE ${script}
       "if(${target}_TESTS)\n"
-      "  set_tests_properties(\${${target}_TESTS} PROPERTIES ENVIRONMENT \"${VEXTRA_SANITIZER_ENVIRONMENT}\")\n"
+      "  set_tests_properties(\${${target}_TESTS}\n"
+      "    PROPERTIES ENVIRONMENT \"${VEXTRA_SANITIZER_ENVIRONMENT}\")\n"
       "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
   endif()
