@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+// Linux names the running executable in /proc/self/exe, whatever name or link started it.
+#include "platform/program_folder.h"
+
+#include <unistd.h>
+
+namespace vextra::platform {
+
+std::string program_folder() {
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < path.size()) {
+            path.resize(static_cast<std::size_t>(length));
+            break;
+        }
+        path.resize(path.size() * 2);  // readlink truncates silently: try again with more room
+    }
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace vextra::platform

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+// Windows names the running executable through its module handle.
+#include "platform/program_folder.h"
+
+#include <windows.h>
+
+#include "platform/utf16.h"
+
+namespace vextra::platform {
+
+std::string program_folder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);  // the name was cut short: try again with more room
+    }
+    const auto separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return {};
+    const std::string folder = to_utf8(std::wstring_view(path).substr(0, separator));
+    // A name that UTF-8 cannot carry exactly would lead to another folder.
+    return to_utf16(folder) == path.substr(0, separator) ? folder : std::string();
+}
+
+}  // namespace vextra::platform

@@ -1,0 +1,317 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""vextra-cli end to end on real folders: status, enable and disable over a hundred programs at once
+with a non-executable and a missing path among them, answers typed on its input, what goes to which
+stream, the exit statuses, the default template, and the files checked from Linux (content, mode
+bits, user.DOSATTRIB, times).
+
+The Windows build runs the same script with vextra-cli.exe under Wine (--launcher gives the words
+that start it); paths are then passed as Windows paths, Z:\\... or relative ones.
+
+usage: cli_e2e.py --cli PROGRAM --template-tool TOOL --pe-fixtures DIR --version VERSION [--launcher WORD]...
+"""
+import argparse
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from xsession import dos_attrib  # noqa: E402
+
+ARGS = None
+A_YEAR = 365 * 24 * 3600
+NOT_EXECUTABLE = " is not a Windows executeable File."
+PROGRAM = b"MZ\x90\x00 not really a program"
+
+
+def on_windows():
+    return bool(ARGS.launcher)
+
+
+def as_argument(path):
+    """How a path is passed to the program: as it is on Linux; under Wine the absolute ones on the
+    drive Z: that Wine maps to /, the relative ones with backslashes."""
+    if not on_windows():
+        return path
+    return ("Z:" if os.path.isabs(path) else "") + path.replace("/", "\\")
+
+
+def set_back_a_year(path):
+    then = time.time() - A_YEAR
+    os.utime(path, (then, then))
+
+
+def renewed(path):
+    return os.stat(path).st_mtime > time.time() - 3600
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Run:
+    def __init__(self, result):
+        self.status = result.returncode
+        # Strictly UTF-8, whichever system wrote it; a Windows program ends its lines with CR LF.
+        self.out = result.stdout.decode("utf-8").replace("\r\n", "\n")
+        self.err = result.stderr.decode("utf-8").replace("\r\n", "\n")
+
+    def __repr__(self):
+        return "status %d\nstdout:\n%s\nstderr:\n%s" % (self.status, self.out, self.err)
+
+
+def cli(*args, program=None, cwd=None, answers=None):
+    """Runs vextra-cli (or a copy of it at `program`) to its end, `answers` on its input."""
+    result = subprocess.run([*ARGS.launcher, program or ARGS.cli, *args], cwd=cwd, capture_output=True,
+                            input=(answers or "").encode(), timeout=300)
+    return Run(result)
+
+
+def encode_template(folder, text):
+    """A template in `folder` whose manifest text is `text`."""
+    source = os.path.join(folder, "manifest.xml")
+    with open(source, "w") as f:
+        f.write(text)
+    output = os.path.join(folder, "style.dll")
+    subprocess.run([ARGS.template_tool, "encode", source, "-o", output], check=True)
+    os.remove(source)
+
+
+class CliCase(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="cli-", dir=os.getcwd())
+        self.addCleanup(self.remove_dir)
+        # The template the build made beside the program, decoded as the program reads it.
+        beside = os.path.join(os.path.dirname(ARGS.cli), "style.dll")
+        decoded = subprocess.run([ARGS.template_tool, "decode", beside], capture_output=True, check=True)
+        self.manifest_text = decoded.stdout
+
+    def remove_dir(self):
+        for root, dirs, _ in os.walk(self.dir):
+            for name in dirs:
+                os.chmod(os.path.join(root, name), 0o755)
+        shutil.rmtree(self.dir)
+
+    def folder(self, name):
+        path = os.path.join(self.dir, name)
+        os.makedirs(path)
+        return path
+
+    def program(self, folder, name, content=PROGRAM):
+        path = os.path.join(folder, name)
+        with open(path, "wb") as f:
+            f.write(content)
+        return path
+
+    def assert_enabled(self, program):
+        manifest = program + ".manifest"
+        self.assertEqual(read(manifest), self.manifest_text, manifest)
+        self.assertEqual(os.stat(manifest).st_mode & 0o222, 0, "read-only: no write bits")
+        self.assertEqual(dos_attrib(manifest), b"0x6", "hidden and system")
+
+
+class Batch(CliCase):
+    def test_a_hundred_programs_with_a_text_file_and_a_missing_path_among_them(self):
+        apps = self.folder("apps")
+        names = ["program-%03d.exe" % i for i in range(99)] + ["prögram-日本.EXE"]
+        programs = [self.program(apps, name) for name in names]
+        readme = self.program(apps, "readme.txt", b"text")
+        missing = os.path.join(apps, "gone.exe")
+        # Absolute and relative paths alike, the intruders in the middle.
+        paths = [p if i % 2 else os.path.relpath(p, self.dir) for i, p in enumerate(programs)]
+        arguments = [as_argument(p) for p in paths[:37] + [readme] + paths[37:71] + [missing] + paths[71:]]
+        shown = [as_argument(p) for p in paths]
+        refusals = ("vextra-cli: %s: readme.txt%s\n" % (as_argument(readme), NOT_EXECUTABLE),
+                    "vextra-cli: %s: " % as_argument(missing))
+
+        def check_streams(run, status):
+            self.assertEqual(run.status, 1, run)
+            self.assertEqual(run.out, "".join("%s: %s\n" % (p, status) for p in shown), run)
+            lines = run.err.splitlines(keepends=True)
+            self.assertEqual(len(lines), 2, run)
+            self.assertEqual(lines[0], refusals[0])
+            self.assertTrue(lines[1].startswith(refusals[1]) and len(lines[1]) > len(refusals[1]) + 1, run)
+
+        check_streams(cli("status", *arguments, cwd=self.dir), "No")
+
+        for program in programs:
+            set_back_a_year(program)
+        # The template beside the program, from another working directory than its own.
+        check_streams(cli("enable", "--yes", *arguments, cwd=self.dir), "Yes")
+        for program in programs:
+            self.assert_enabled(program)
+            self.assertTrue(renewed(program), program)
+            self.assertEqual(read(program), PROGRAM, "the program itself is not changed")
+        self.assertFalse(os.path.lexists(readme + ".manifest") or os.path.lexists(missing + ".manifest"))
+
+        check_streams(cli("status", *arguments, cwd=self.dir), "Yes")
+
+        for program in programs:
+            set_back_a_year(program)
+        check_streams(cli("disable", "--yes", *arguments, cwd=self.dir), "No")
+        for program in programs:
+            self.assertTrue(renewed(program), program)
+        # Nothing is left behind: no manifest, no temporary.
+        self.assertEqual(sorted(os.listdir(apps)), sorted(names + ["readme.txt"]))
+
+    def test_programs_that_carry_their_own_manifest(self):
+        apps = self.folder("apps")
+        fixtures = os.path.join(ARGS.pe_fixtures, "x86_64")
+        programs = [self.program(apps, name, read(os.path.join(fixtures, name)))
+                    for name in ("visual-styles.exe", "trust-info.exe", "plain.exe")]
+        arguments = [as_argument(p) for p in programs]
+        run = cli("status", *arguments)
+        self.assertEqual((run.status, run.err), (0, ""), run)
+        self.assertEqual(run.out, "%s: own manifest\n%s: own manifest\n%s: No\n" % tuple(arguments))
+
+        run = cli("enable", "--yes", *arguments)
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual(run.out, "%s: own manifest\n%s: own manifest\n%s: Yes\n" % tuple(arguments))
+        self.assertEqual(run.err.splitlines(), [
+            "vextra-cli: %s: visual-styles.exe already asks for visual styles in its own manifest."
+            % arguments[0],
+            "vextra-cli: %s: trust-info.exe carries its own manifest, which Windows reads instead of "
+            "trust-info.exe.manifest, so visual styles cannot be enabled this way." % arguments[1]])
+        self.assertFalse(any(os.path.lexists(p + ".manifest") for p in programs[:2]))
+        self.assert_enabled(programs[2])
+
+
+class Questions(CliCase):
+    def test_answers_typed_on_the_input(self):
+        apps = self.folder("apps")
+        programs = [self.program(apps, name) for name in ("one.exe", "two.exe", "three.exe")]
+        arguments = [as_argument(p) for p in programs]
+
+        def question(argument, verb):
+            name = argument.replace("\\", "/").rsplit("/", 1)[-1]
+            return "%s: Do you want to %s visual style for %s? [y/N] " % (argument, verb, name)
+
+        # Yes, No, and the end of the input, which is No.
+        run = cli("enable", *arguments, answers="y\nn\n")
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual(run.out, "%s: Yes\n%s: No\n%s: No\n" % tuple(arguments))
+        self.assertEqual(run.err, "".join(question(a, "Enable") for a in arguments) + "\n")
+        self.assert_enabled(programs[0])
+        self.assertFalse(any(os.path.lexists(p + ".manifest") for p in programs[1:]))
+
+        run = cli("disable", arguments[0], answers="no\n")
+        self.assertEqual((run.status, run.out), (1, arguments[0] + ": Yes\n"), run)
+        self.assertEqual(run.err, question(arguments[0], "Disable"))
+        self.assert_enabled(programs[0])
+
+        run = cli("disable", arguments[0], answers="YES\n")
+        self.assertEqual((run.status, run.out), (0, arguments[0] + ": No\n"), run)
+        self.assertFalse(os.path.lexists(programs[0] + ".manifest"))
+
+
+class Arguments(CliCase):
+    def test_usage_errors_help_and_version(self):
+        program = as_argument(self.program(self.folder("apps"), "app.exe"))
+        for args in ([], ["frobnicate", program], ["status"], ["enable", "--yes"],
+                     ["enable", "--bogus", program], ["enable", program, "--template"]):
+            run = cli(*args, answers="y\n")
+            self.assertEqual((run.status, run.out), (2, ""), run)
+            self.assertTrue(run.err.startswith("vextra-cli: ") and "\nusage: vextra-cli " in run.err, run)
+        self.assertEqual(os.listdir(os.path.join(self.dir, "apps")), ["app.exe"])
+
+        run = cli("--help")
+        self.assertEqual((run.status, run.err), (0, ""), run)
+        self.assertTrue(run.out.startswith("usage: vextra-cli status PATH...\n"), run)
+        run = cli("--version")
+        self.assertEqual((run.status, run.out, run.err), (0, "vextra-cli %s\n" % ARGS.version, ""), run)
+
+    def test_the_template_tool_help_and_version(self):
+        def tool(*args):
+            return Run(subprocess.run([ARGS.template_tool, *args], capture_output=True, timeout=60))
+        run = tool("--help")
+        self.assertEqual((run.status, run.err), (0, ""), run)
+        self.assertTrue(run.out.startswith("usage: vextra-template encode"), run)
+        run = tool("--version")
+        self.assertEqual((run.status, run.out, run.err), (0, "vextra-template %s\n" % ARGS.version, ""), run)
+        run = tool("--frobnicate")
+        self.assertEqual((run.status, run.out), (2, ""), run)
+        self.assertTrue(run.err.startswith("usage: vextra-template"), run)
+
+
+class Template(CliCase):
+    def test_named_beside_the_program_installed_or_in_the_working_directory(self):
+        """A copy of the program finds the template beside it, else (on Linux) in the data folder of
+        its prefix, else in the working directory; --template names another."""
+        work = self.folder("work")
+        encode_template(work, "<working-directory/>\n")
+        named = self.folder("named")
+        encode_template(named, "<named/>\n")
+        bin_dir = self.folder("prefix/bin")
+        copy = os.path.join(bin_dir, os.path.basename(ARGS.cli))
+        shutil.copy(ARGS.cli, copy)
+        apps = self.folder("apps")
+
+        def written_by(name, *options):
+            program = self.program(apps, name)
+            run = cli("enable", "--yes", *options, as_argument(program), program=copy, cwd=work)
+            self.assertEqual((run.status, run.err), (0, ""), run)
+            return read(program + ".manifest")
+
+        self.assertEqual(written_by("a.exe"), b"<working-directory/>\r\n")
+        if not on_windows():
+            data = self.folder("prefix/share/vextra")
+            encode_template(data, "<installed/>\n")
+            self.assertEqual(written_by("b.exe"), b"<installed/>\r\n")
+        encode_template(bin_dir, "<beside/>\n")
+        self.assertEqual(written_by("c.exe"), b"<beside/>\r\n")
+        self.assertEqual(written_by("d.exe", "--template", as_argument(os.path.join(named, "style.dll"))),
+                         b"<named/>\r\n")
+
+        # Without any template, enable writes nothing; status needs none.
+        os.remove(os.path.join(bin_dir, "style.dll"))
+        os.remove(os.path.join(work, "style.dll"))
+        if not on_windows():
+            os.remove(os.path.join(self.dir, "prefix/share/vextra/style.dll"))
+        program = as_argument(self.program(apps, "e.exe"))
+        run = cli("enable", "--yes", program, program=copy, cwd=work)
+        self.assertEqual((run.status, run.out), (1, program + ": No\n"), run)
+        self.assertTrue(run.err.startswith("vextra-cli: style.dll: could not be loaded"), run)
+        self.assertIn("vextra-cli: %s: Cannot enable visual style: the template style.dll could not be "
+                      "loaded.\n" % program, run.err)
+        run = cli("status", program, program=copy, cwd=work)
+        self.assertEqual((run.status, run.out, run.err), (0, program + ": No\n", ""), run)
+
+
+class OrdinaryUser(CliCase):
+    @unittest.skipIf(os.geteuid() == 0, "root's rights refuse nothing; the run as ordinary user checks this")
+    def test_a_folder_the_user_may_not_write_fails_alone(self):
+        locked = self.folder("locked")
+        refused = self.program(locked, "old.exe")
+        os.chmod(locked, 0o555)
+        allowed = self.program(self.folder("open"), "new.exe")
+        arguments = [as_argument(refused), as_argument(allowed)]
+        run = cli("enable", "--yes", *arguments)
+        self.assertEqual(run.status, 1, run)
+        self.assertEqual(run.out, "%s: No\n%s: Yes\n" % tuple(arguments))
+        failed = "vextra-cli: %s: Could not enable visual style for old.exe: " % arguments[0]
+        self.assertTrue(run.err.startswith(failed), run)
+        self.assertEqual(run.err.count("\n"), 1, run)
+        self.assertEqual(os.listdir(locked), ["old.exe"])
+        self.assert_enabled(allowed)
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--template-tool", required=True)
+    parser.add_argument("--pe-fixtures", required=True)
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--launcher", action="append", default=[])
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0], "-v", *rest])
+
+
+if __name__ == "__main__":
+    main()
