@@ -28,7 +28,7 @@ run:
 	cd build/app/bin && ./vextra
 
 # The Windows builds run the host's template tool, so the host build comes first.
-WINDOWS_TARGETS := vextra style_template
+WINDOWS_TARGETS := vextra vextra-cli style_template
 windows: build
 	cmake --preset win32 && cmake --build --preset win32 --target $(WINDOWS_TARGETS)
 	cmake --preset win64 && cmake --build --preset win64 --target $(WINDOWS_TARGETS)
@@ -46,7 +46,7 @@ test-asan: deps
 
 win32-untested:
 	cmake --preset win32
-	cmake --build --preset win32 --target vextra vextra_unit_tests
+	cmake --build --preset win32 --target vextra vextra-cli vextra_unit_tests
 	@echo "make test: NOT RUN: the 32-bit Windows tests; this machine cannot run Wine's 32-bit loader"
 
 # The packages are made from the release builds, stripped; each program's debug information is

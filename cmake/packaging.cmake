@@ -13,10 +13,11 @@ set(VEXTRA_PACKAGING ${PROJECT_SOURCE_DIR}/packaging)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 if(WIN32)
-  # The zip holds the program, the template, a short read-me and the licence, in one folder.
+  # The zip holds the window and the command line, the template, a short read-me and the licence, in
+  # one folder.
   set(VEXTRA_README_TXT ${CMAKE_BINARY_DIR}/README.txt)
   configure_file(${VEXTRA_PACKAGING}/windows/README.txt.in ${VEXTRA_README_TXT} @ONLY NEWLINE_STYLE CRLF)
-  install(TARGETS vextra RUNTIME DESTINATION .)
+  install(TARGETS vextra vextra-cli RUNTIME DESTINATION .)
   install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/style.dll ${VEXTRA_README_TXT} ${PROJECT_SOURCE_DIR}/LICENSE
           DESTINATION .)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -28,7 +29,7 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME vextra-${PROJECT_VERSION}-${VEXTRA_WINDOWS_ARCH})
 else()
   include(GNUInstallDirs)
-  install(TARGETS vextra vextra-template RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS vextra vextra-cli vextra-template RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/style.dll DESTINATION ${CMAKE_INSTALL_DATADIR}/vextra)
 
   # The desktop entry starts the program in the folder of the installed template, which is known
@@ -52,7 +53,7 @@ else()
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME ${VEXTRA_APP_ID}.png)
   endforeach()
 
-  foreach(page vextra vextra-template)
+  foreach(page vextra vextra-cli vextra-template)
     configure_file(${VEXTRA_PACKAGING}/man/${page}.1 ${CMAKE_BINARY_DIR}/install/${page}.1 @ONLY)
     install(FILES ${CMAKE_BINARY_DIR}/install/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endforeach()

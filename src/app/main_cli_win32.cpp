@@ -11,6 +11,12 @@
 #include "platform/program_folder.h"
 #include "platform/utf16.h"
 
+// A Windows shell passes wildcards on as they are; the C runtime expands them into the names they
+// match, as a Linux shell would, so that `vextra-cli status *.exe` means the same on both.
+extern "C" {
+int _dowildcard = -1;
+}
+
 namespace {
 
 // The console shows UTF-8 while the program runs. It outlives the program, so its own code page

@@ -160,6 +160,22 @@ class Batch(CliCase):
         # Nothing is left behind: no manifest, no temporary.
         self.assertEqual(sorted(os.listdir(apps)), sorted(names + ["readme.txt"]))
 
+    def test_wildcards_expand_where_no_shell_expands_them(self):
+        """A Windows shell leaves `*.exe` to the program, which expands it; on Linux the shell has
+        done so before, and a `*` that reaches the program is part of a name."""
+        apps = self.folder("apps")
+        for name in ("b.exe", "a.exe"):
+            self.program(apps, name)
+        if on_windows():
+            run = cli("status", as_argument("apps/*.exe"), as_argument("apps/none*.exe"), cwd=self.dir)
+            self.assertEqual(run.out, "apps\\a.exe: No\napps\\b.exe: No\n", run)
+            self.assertTrue(run.err.startswith("vextra-cli: apps\\none*.exe: "), run)
+        else:
+            self.program(apps, "*.exe")
+            run = cli("status", "apps/*.exe", cwd=self.dir)
+            self.assertEqual(run.out, "apps/*.exe: No\n", run)
+        self.assertEqual(run.status, 1 if on_windows() else 0, run)
+
     def test_programs_that_carry_their_own_manifest(self):
         apps = self.folder("apps")
         fixtures = os.path.join(ARGS.pe_fixtures, "x86_64")

@@ -24,12 +24,12 @@ ARGS = None
 APP_ID = "example.korvane.Vextra"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 FILES = {
-    "/usr/bin/vextra", "/usr/bin/vextra-template",
+    "/usr/bin/vextra", "/usr/bin/vextra-cli", "/usr/bin/vextra-template",
     "/usr/share/vextra/style.dll",
     "/usr/share/applications/%s.desktop" % APP_ID,
     "/usr/share/metainfo/%s.metainfo.xml" % APP_ID,
     "/usr/share/icons/hicolor/scalable/apps/%s.svg" % APP_ID,
-    "/usr/share/man/man1/vextra.1", "/usr/share/man/man1/vextra-template.1",
+    "/usr/share/man/man1/vextra.1", "/usr/share/man/man1/vextra-cli.1", "/usr/share/man/man1/vextra-template.1",
     "/usr/share/doc/vextra/LICENSE",
 } | {"/usr/share/icons/hicolor/%dx%d/apps/%s.png" % (n, n, APP_ID) for n in ICON_SIZES}
 
@@ -85,6 +85,26 @@ class DebPackage(unittest.TestCase):
         v.answer(v.message_box(), "Return")  # Yes to the question a template allows
         with open(exe + ".manifest", "rb") as f:
             self.assertEqual(f.read(), v.manifest_text(ARGS.template_tool, self.installed(folder + "/style.dll")))
+
+    def test_command_line_finds_the_installed_template_from_any_folder(self):
+        work = tempfile.mkdtemp(prefix="cli-", dir=self.work)
+        exe = os.path.join(work, "old.exe")
+        with open(exe, "wb") as f:
+            f.write(b"MZ")
+        enabled = subprocess.run([self.installed("/usr/bin/vextra-cli"), "enable", "--yes", "old.exe"], cwd=work,
+                                 capture_output=True, text=True)
+        self.assertEqual((enabled.returncode, enabled.stdout, enabled.stderr), (0, "old.exe: Yes\n", ""))
+        decoded = subprocess.run([ARGS.template_tool, "decode", self.installed("/usr/share/vextra/style.dll")],
+                                 capture_output=True, check=True).stdout
+        with open(exe + ".manifest", "rb") as f:
+            self.assertEqual(f.read(), decoded)
+
+    def test_man_pages_render_without_warnings(self):
+        for page in ("vextra", "vextra-cli", "vextra-template"):
+            path = self.installed("/usr/share/man/man1/%s.1" % page)
+            rendered = subprocess.run(["groff", "-man", "-Tutf8", "-ww", path], capture_output=True, text=True)
+            self.assertEqual((rendered.returncode, rendered.stderr), (0, ""), page)
+            self.assertIn("Korvane Vextra %s" % ARGS.version, rendered.stdout, page)
 
 
 def main():

@@ -445,10 +445,11 @@ class Win32DllSearch(unittest.TestCase):
 
 class WindowsZip(unittest.TestCase):
     """The zip a Windows user downloads, made by CPack from this build: exactly the programs,
-    stripped, the template, a read-me and the licence, in one folder; unpacked, the program starts
-    from that folder and writes its manifests from the template there."""
+    stripped, the template, a read-me and the licence, in one folder; unpacked, the window starts
+    from that folder and the command line from any, and both write their manifests from the
+    template there."""
 
-    FILES = {"vextra.exe", "style.dll", "README.txt", "LICENSE"}
+    FILES = {"vextra.exe", "vextra-cli.exe", "style.dll", "README.txt", "LICENSE"}
 
     @classmethod
     def setUpClass(cls):
@@ -468,7 +469,7 @@ class WindowsZip(unittest.TestCase):
     def test_holds_the_stripped_programs_the_template_and_their_papers(self):
         self.assertTrue(self.top.startswith("vextra-%s-win" % ARGS.version), self.top)
         self.assertEqual(set(self.names), {self.top + "/" + name for name in self.FILES})
-        for program in ("vextra.exe",):
+        for program in ("vextra.exe", "vextra-cli.exe"):
             sections = subprocess.run([ARGS.objdump, "--section-headers", os.path.join(self.folder, program)],
                                       check=True, capture_output=True, text=True).stdout
             self.assertNotIn(".debug", sections, program)
@@ -483,6 +484,18 @@ class WindowsZip(unittest.TestCase):
         v.answer(v.message_box(), "Return")
         with open(exe + ".manifest", "rb") as f:
             self.assertEqual(f.read(), v.manifest_text(ARGS.template_tool, os.path.join(self.folder, "style.dll")))
+
+    def test_command_line_finds_the_template_beside_it_from_any_folder(self):
+        work = tempfile.mkdtemp(prefix="cli-", dir=self.work)
+        exe = os.path.join(work, "old.exe")
+        with open(exe, "wb") as f:
+            f.write(b"MZ")
+        enabled = wine(os.path.join(self.folder, "vextra-cli.exe"), "enable", "--yes", "old.exe", cwd=work)
+        self.assertEqual((enabled.returncode, enabled.stdout, enabled.stderr), (0, b"old.exe: Yes\r\n", b""))
+        decoded = subprocess.run([ARGS.template_tool, "decode", os.path.join(self.folder, "style.dll")],
+                                 capture_output=True, check=True).stdout
+        with open(exe + ".manifest", "rb") as f:
+            self.assertEqual(f.read(), decoded)
 
 
 def prepare_wine():
