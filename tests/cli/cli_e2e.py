@@ -320,10 +320,8 @@ class OrdinaryUser(CliCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--template-tool", required=True)
-    parser.add_argument("--pe-fixtures", required=True)
-    parser.add_argument("--version", required=True)
+    for option in ("--cli", "--template-tool", "--pe-fixtures", "--version"):
+        parser.add_argument(option, required=True)
     parser.add_argument("--launcher", action="append", default=[])
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *rest])

@@ -239,11 +239,8 @@ class QtWindowEndToEnd(SharedWindowCases, unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--vextra", required=True)
-    parser.add_argument("--xdnd-drop", required=True)
-    parser.add_argument("--template-tool", required=True)
-    parser.add_argument("--assets", required=True)
-    parser.add_argument("--pe-fixtures", required=True)
+    for option in ("--vextra", "--xdnd-drop", "--template-tool", "--assets", "--pe-fixtures"):
+        parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     return run_in_xvfb(rest)
 

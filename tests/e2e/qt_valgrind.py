@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The real vextra under valgrind's memcheck in Xvfb, through one whole use: a program dropped on
 the window, Enable and Disable each answered Yes, and the exit control. Any memory error, and any
 definite leak that the committed suppressions (system libraries' own) do not set aside, fails it.
@@ -76,9 +77,8 @@ class QtWindowUnderValgrind(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--vextra", required=True)
-    parser.add_argument("--xdnd-drop", required=True)
-    parser.add_argument("--suppressions", required=True)
+    for option in ("--vextra", "--xdnd-drop", "--suppressions"):
+        parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     # The drops go through the end-to-end driver's own helpers, which read its arguments.
     qt_e2e.ARGS = ARGS
