@@ -2,6 +2,7 @@
 // The Qt window offscreen: which control takes a click or a drop at each point, tooltips, fonts,
 // drops sent through the real event path, the message boxes and the read-only fields.
 #include <QApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -9,6 +10,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSysInfo>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -286,6 +289,32 @@ private slots:
         drop(urls);
         QCOMPARE(text_of(Control::Text1), QString("first.exe"));
         QCOMPARE(window_->form().exelink(), (dir_ / "first.exe").string());
+    }
+
+    // Only a URL of a file on this machine, with an absolute path, names a file to take: not one of
+    // another host that has a local file at the same path, nor one read against the working folder.
+    void a_drop_takes_only_files_of_this_machine() {
+        const std::string first = write("first.exe");
+        const QString remote = QString::fromStdString(write("remote.exe"));
+        const QString own_host = QSysInfo::machineHostName();
+        const QString previous_folder = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(dir_.string()));
+        const auto restore_folder = qScopeGuard([&] { QDir::setCurrent(previous_folder); });
+        struct Case {
+            const char* name;
+            QUrl url;
+            std::string taken;
+        };
+        const Case cases[] = {
+            {"another host", QUrl("file://otherhost.invalid" + remote), first},
+            {"a relative path", QUrl("file:remote.exe"), first},
+            {"localhost", QUrl("file://localhost" + remote), remote.toStdString()},
+            {"this machine's name", QUrl("file://" + own_host + remote), remote.toStdString()},
+        };
+        for (const Case& c : cases) {
+            drop({c.url, QUrl::fromLocalFile(QString::fromStdString(first))});
+            QVERIFY2(window_->form().exelink() == c.taken, c.name);
+        }
     }
 
     void a_refused_drop_shows_a_warning() {

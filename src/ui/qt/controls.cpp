@@ -9,16 +9,34 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <climits>
+
+#include <unistd.h>
+
 namespace vextra::ui::qt {
 namespace {
 
+// A file URL names a file of this machine when it names no host, "localhost" or this machine's
+// own name. Another machine's file is not the local file that happens to have the same path.
+bool is_on_this_machine(const QUrl& url) {
+    const QString host = url.host();
+    if (host.isEmpty() || host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) return true;
+    char own_name[HOST_NAME_MAX + 1] = {};
+    return gethostname(own_name, HOST_NAME_MAX) == 0 &&
+           host.compare(QString::fromLocal8Bit(own_name), Qt::CaseInsensitive) == 0;
+}
+
 // The first local file of a drop, as the bytes the file system knows it by. They are taken from
 // the URL's percent-encoding: a name need not be UTF-8, and turning it into text would replace
-// what is not with U+FFFD and so name another file.
+// what is not with U+FFFD and so name another file. A URL without an absolute path
+// ("file:old.exe") names no file: read against the working folder, it would name whatever is there.
 std::optional<std::string> first_local_file(const QMimeData* data) {
     if (!data || !data->hasUrls()) return std::nullopt;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile() || !is_on_this_machine(url)) continue;
+        std::string path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+        if (!path.empty() && path.front() == '/') return path;
+    }
     return std::nullopt;
 }
 
