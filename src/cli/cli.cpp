@@ -48,8 +48,6 @@ constexpr std::string_view kHelp =
     "2 on a usage error.\n";
 
 constexpr std::string_view kOwnManifest = "own manifest";
-// The attribute Windows gives a folder; the Linux file services report it the same way.
-constexpr unsigned kDirectoryAttribute = 0x10;
 // What a box with only an OK button returns.
 constexpr int kOk = 1;
 
@@ -194,7 +192,7 @@ bool load_usable_template(platform::RichTextBox& manif, const std::string& path,
 bool names_a_file(const std::string& path, Terminal& terminal) {
     unsigned attributes = 0;
     std::error_code error = platform::get_attributes(path, attributes);
-    if (!error && (attributes & kDirectoryAttribute)) error = std::make_error_code(std::errc::is_a_directory);
+    if (!error && (attributes & platform::attribute::kDirectory)) error = std::make_error_code(std::errc::is_a_directory);
     if (error) terminal.warn(platform::error_text(error));
     return !error;
 }

@@ -20,6 +20,7 @@ inline constexpr unsigned kNormal = 0;
 inline constexpr unsigned kReadOnly = 0x1;
 inline constexpr unsigned kHidden = 0x2;
 inline constexpr unsigned kSystem = 0x4;
+inline constexpr unsigned kDirectory = 0x10;  // reported, never set
 inline constexpr unsigned kArchive = 0x20;
 }  // namespace attribute
 

@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kDosAttribXattr = "user.DOSATTRIB";
 constexpr unsigned kXattrAttributes = attribute::kHidden | attribute::kSystem;
-constexpr unsigned kDirectoryAttribute = 0x10;
 constexpr unsigned kReparsePointAttribute = 0x400;  // what Windows shows for a symbolic link
 
 std::error_code last_error() { return {errno, std::system_category()}; }
@@ -76,7 +75,7 @@ unsigned dos_attributes_in(const std::optional<std::string>& stored) {
 }
 
 unsigned attributes_of(const std::string& path, const struct stat& st) {
-    unsigned attributes = S_ISDIR(st.st_mode)    ? kDirectoryAttribute
+    unsigned attributes = S_ISDIR(st.st_mode)    ? attribute::kDirectory
                           : S_ISLNK(st.st_mode) ? attribute::kArchive | kReparsePointAttribute
                                                 : attribute::kArchive;
     if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) attributes |= attribute::kReadOnly;
