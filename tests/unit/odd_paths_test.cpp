@@ -105,6 +105,16 @@ protected:
     std::string below(const std::string& path) const { return path.substr(apps_.path().size()); }
     Tree tree() const { return test::tree_of(apps_.path()); }
 
+    // Drops `program`, which has no manifest yet and shows as `shown`, and clicks Enable, answering
+    // Yes; the boxes recorded are this Enable's only.
+    void drop_and_enable(const std::string& program, const std::string& shown) {
+        view_.boxes.clear();
+        drop_target(program, "No");
+        EXPECT_EQ(view_.texts[Control::Text1], shown);
+        view_.answers = {kYes};
+        form_->click(Control::Label2);
+    }
+
     // Since `before`, `program`'s manifest appeared, whole, read-only, hidden and system, and
     // nothing else changed but `program`'s time.
     void expect_manifest_added(const Tree& before, const std::string& program) {
@@ -140,12 +150,8 @@ TEST_F(OddPaths, OddNamesGoThroughAWholeCycle) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(below(c.program));
-        view_.boxes.clear();
         const Tree before = tree();
-        drop_target(c.program, "No");
-        EXPECT_EQ(view_.texts[Control::Text1], c.shown);
-        view_.answers = {kYes};
-        form_->click(Control::Label2);
+        drop_and_enable(c.program, c.shown);
         expect_manifest_added(before, c.program);
 
         drop_target(c.program, "Yes");
@@ -184,12 +190,8 @@ TEST_F(OddPaths, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
     const Tree work_before = test::tree_of(work_.path());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        view_.boxes.clear();
         const Tree before = tree();
-        drop_target(c.program, "No");
-        EXPECT_EQ(view_.texts[Control::Text1], c.shown);
-        view_.answers = {kYes};
-        form_->click(Control::Label2);
+        drop_and_enable(c.program, c.shown);
         EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question(c.shown),
                                                             warning("Could not enable visual style for " +
                                                                     c.shown + ": " + error_text(c.error))}));
