@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,17 +46,14 @@ private:
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
-        const std::wstring argument(argv[i]);
-        std::string utf8 = vextra::platform::to_utf8(argument);
-        // A lone surrogate, which a Windows name may hold, has no UTF-8 form: the text that stands
-        // in for it would name another file.
-        if (vextra::platform::to_utf16(utf8) != argument) {
+        std::optional<std::string> utf8 = vextra::platform::to_exact_utf8(argv[i]);
+        if (!utf8) {
             std::cerr << "vextra-cli: argument " << i
                       << " is not valid Unicode text (it holds a lone surrogate), "
                          "so it names no file this program can reach\n";
             return vextra::cli::exit_status::kUsage;
         }
-        arguments.push_back(std::move(utf8));
+        arguments.push_back(std::move(*utf8));
     }
     const Utf8Console console;
     std::vector<std::string> templates;

@@ -21,9 +21,8 @@ std::string program_folder() {
     }
     const auto separator = path.find_last_of(L"\\/");
     if (separator == std::wstring::npos) return {};
-    const std::string folder = to_utf8(std::wstring_view(path).substr(0, separator));
     // A name that UTF-8 cannot carry exactly would lead to another folder.
-    return to_utf16(folder) == path.substr(0, separator) ? folder : std::string();
+    return to_exact_utf8(std::wstring_view(path).substr(0, separator)).value_or(std::string());
 }
 
 }  // namespace vextra::platform

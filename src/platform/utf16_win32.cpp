@@ -19,14 +19,26 @@ std::optional<std::wstring> to_utf16(std::string_view utf8) {
     return wide;
 }
 
-std::string to_utf8(std::wstring_view utf16) {
-    if (utf16.empty() || utf16.size() > INT_MAX) return {};
+namespace {
+
+// `flags` 0 replaces a lone surrogate with U+FFFD; WC_ERR_INVALID_CHARS refuses it.
+std::optional<std::string> utf16_to_utf8(std::wstring_view utf16, DWORD flags) {
+    if (utf16.empty()) return std::string();
+    if (utf16.size() > INT_MAX) return std::nullopt;
     const int size = static_cast<int>(utf16.size());
-    const int length = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
+    const int length = WideCharToMultiByte(CP_UTF8, flags, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return std::nullopt;
     std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, text.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, flags, utf16.data(), size, text.data(), length, nullptr, nullptr);
     return text;
+}
+
+}  // namespace
+
+std::string to_utf8(std::wstring_view utf16) { return utf16_to_utf8(utf16, 0).value_or(std::string()); }
+
+std::optional<std::string> to_exact_utf8(std::wstring_view utf16) {
+    return utf16_to_utf8(utf16, WC_ERR_INVALID_CHARS);
 }
 
 }  // namespace vextra::platform

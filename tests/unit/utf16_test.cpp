@@ -16,7 +16,12 @@ TEST(Utf16, RoundTripsEveryPlaneAndRefusesWhatIsNotUtf8) {
     EXPECT_EQ(to_utf16("\xF0\x9F\x98\x80"), std::wstring(L"\xD83D\xDE00"));
     for (const std::string bytes : {"old\xFF.exe", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "cut \xE2\x82"})
         EXPECT_EQ(to_utf16(bytes), std::nullopt) << bytes;
-    EXPECT_EQ(to_utf8(std::wstring(L"a\xD800" L"b")), "a\uFFFDb");  // a lone surrogate, as names may hold
+    // A lone surrogate, as names may hold: shown as U+FFFD, and no exact UTF-8 form.
+    EXPECT_EQ(to_utf8(std::wstring(L"a\xD800" L"b")), "a\uFFFDb");
+    for (const std::wstring lone : {L"a\xD800" L"b", L"a\xDC00", L"\xDE00\xD83D"})
+        EXPECT_EQ(to_exact_utf8(lone), std::nullopt) << to_utf8(lone);
+    EXPECT_EQ(to_exact_utf8(L"\xD83D\xDE00 \x4E2D.exe"), std::optional<std::string>("\U0001F600 \u4E2D.exe"));
+    EXPECT_EQ(to_exact_utf8(L""), std::optional<std::string>(""));
 }
 
 }  // namespace
