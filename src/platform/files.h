@@ -45,10 +45,29 @@ std::error_code delete_file(const std::string& path);
 // content or all of the new one, never part of it; a link there is replaced by the file. Refuses
 // to replace a read-only file or a directory. The new content is written to a temporary in the
 // same folder first, held (locked on Linux, shared with no one on Windows) from its creation to
-// its rename. A save, done or failed, leaves none of its own behind, and first removes those of
-// saves that were killed on the way: only the program's own temporaries, only regular files, and
-// never one that another save, in this process or another, still holds.
+// its rename. A save, done or failed, leaves none of its own behind. The first save of the process
+// in a folder (save_file or create_file) also removes the temporaries of saves that were killed on
+// the way: only the program's own temporaries, only regular files, and never one that another
+// save, in this process or another, still holds. Later saves in that folder do not look again, so
+// a batch of saves in one folder lists it once; a temporary left there meanwhile by a save killed
+// in another process stays until another process saves there.
+// On Linux a folder where the temporary's name could never be removed again (append-only or
+// immutable, chattr +a or +i) is refused with "operation not permitted" before anything is made.
 std::error_code save_file(const std::string& path, std::string_view content);
+
+// Creates a new regular file at `path` holding `content`, atomically (there is no file at `path`
+// until all of it is there), and never replaces or follows anything already there: a file, a link
+// (one that leads nowhere too), a folder, a FIFO. Then it fails with "file exists": on Linux an
+// error equal to std::errc::file_exists; on Windows the system's ERROR_FILE_EXISTS, which MinGW's
+// std::system_category does not take as equal to std::errc::file_exists. The file's permissions
+// are those any new file gets (0666 within the umask on Linux).
+// On Linux the file has no name until it is whole (O_TMPFILE), so a process killed on the way
+// leaves nothing behind, and an append-only folder takes it too. Where the file system cannot make
+// such a file, or /proc is missing on a kernel before 6.10, it is written like save_file's
+// temporary and renamed without replacing (RENAME_NOREPLACE, else a hard link), with the same
+// refusal of append-only and immutable folders. On Windows it is save_file's temporary, renamed
+// without replacing.
+std::error_code create_file(const std::string& path, std::string_view content);
 
 // Reads the whole regular file at `path`, without following a link and without blocking. Refuses
 // anything else, and a file larger than `limit` bytes (std::errc::file_too_large), reading no
@@ -56,8 +75,14 @@ std::error_code save_file(const std::string& path, std::string_view content);
 inline constexpr std::uint64_t kNoReadLimit = UINT64_MAX - 1;
 std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit = kNoReadLimit);
 
-// Sets the last-write time of the entry at `path` to now, changing nothing else (a read-only file's
-// time too, where the system lets its owner).
+// Whether `path` names a regular file, through a link to the file it leads to, as the system starts
+// a program by its link: the system's error when nothing is there (a link leading nowhere too), and
+// a refusal for a folder or anything else.
+std::error_code check_regular_file(const std::string& path);
+
+// Sets the last-write time of the regular file `path` names to now, changing nothing else (a
+// read-only file's time too, where the system lets its owner). A link is followed to the file it
+// leads to, whose time is the one the system keeps for the program; the link itself keeps its own.
 std::error_code touch(const std::string& path);
 
 // Whether anything at all is at `path` (a dangling link too), whatever its attributes.
@@ -66,6 +91,9 @@ bool path_exists(const std::string& path);
 // A write past the process's file-size limit (ulimit -f) then fails with "file too large" instead
 // of ending the process; a program that saves calls it first.
 void keep_running_past_file_size_limit();
+
+// The last part of `path`: the entry's own name, as the path gives it.
+std::string base_name(const std::string& path);
 
 // The operating system's own words for an error.
 std::string error_text(std::error_code error);

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -20,6 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
+
+#include "platform/files_sweep.h"
 
 namespace vextra::platform {
 namespace {
@@ -38,11 +42,6 @@ mode_t process_umask() {
         return m;
     }();
     return mask;
-}
-
-std::string base_name(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string directory_of(const std::string& path) {
@@ -189,6 +188,114 @@ int create_temporary(const std::string& directory, std::string& temp) {
     }
 }
 
+// What a save needs to know of the folder it writes in.
+struct Folder {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    // Append-only or immutable: a name made there could never be removed again.
+    bool keeps_names = false;
+};
+
+std::error_code look_at_folder(const std::string& path, Folder& folder) {
+    struct statx st {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_INO, &st) != 0) return last_error();
+    folder.path = path;
+    folder.device = makedev(st.stx_dev_major, st.stx_dev_minor);
+    folder.inode = st.stx_ino;
+    folder.keeps_names = (st.stx_attributes & (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE)) != 0;
+    return {};
+}
+
+// The first save of this process in a folder clears it; later ones leave temporaries that appeared
+// meanwhile to the next process. A folder is known by its path and its identity, so another folder
+// made under the same path, or at the same place on the disk, is a new one.
+void remove_stale_temporaries_once(const Folder& folder) {
+    static SweptFolders<std::tuple<std::string, dev_t, ino_t>> swept;
+    if (swept.first_visit({folder.path, folder.device, folder.inode})) remove_stale_temporaries(folder.path);
+}
+
+// Makes a finished rename or link durable; the content is already on disk either way.
+void sync_folder(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Gives the temporary at `temp` the name `path`.
+using PlaceTemporary = std::error_code (*)(const std::string& temp, const std::string& path);
+
+// rename replaces the entry itself: a link there becomes this file, its target is untouched.
+std::error_code rename_over(const std::string& temp, const std::string& path) {
+    if (rename(temp.c_str(), path.c_str()) != 0) return last_error();
+    return {};
+}
+
+// Fails with "file exists" when anything at all is at `path`, a link that leads nowhere too. A file
+// system without RENAME_NOREPLACE refuses it (EINVAL); a hard link fails alike over any entry, and
+// the temporary's own name goes after it.
+std::error_code rename_without_replacing(const std::string& temp, const std::string& path) {
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS) return last_error();
+    if (link(temp.c_str(), path.c_str()) != 0) return last_error();
+    unlink(temp.c_str());
+    return {};
+}
+
+// Writes `content` to a new temporary in the folder, held (locked) from its creation until `place`
+// has given it its name, and removed whenever it does not get there. A folder that would keep the
+// temporary's name for good is refused before anything is made in it.
+std::error_code save_through_temporary(const Folder& folder, const std::string& path, std::string_view content,
+                                       PlaceTemporary place) {
+    if (folder.keeps_names) return error_of(std::errc::operation_not_permitted);
+    std::string temp;
+    const int fd = create_temporary(folder.path, temp);
+    if (fd < 0) return last_error();
+
+    std::error_code error;
+    if (fchmod(fd, 0666 & ~process_umask()) != 0) error = last_error();
+    if (!error) error = write_all(fd, content);
+    if (!error && fsync(fd) != 0) error = last_error();
+    if (!error) error = place(temp, path);
+    if (error) unlink(temp.c_str());
+    close(fd);
+    if (!error) sync_folder(folder.path);
+    return error;
+}
+
+// Gives the unnamed file open as `fd` the name `path`. Linking a descriptor itself is allowed to
+// anyone only since Linux 6.10 (ENOENT before, without CAP_DAC_READ_SEARCH); /proc's name of the
+// descriptor works everywhere /proc is mounted. nullopt when neither can.
+std::optional<std::error_code> link_unnamed(int fd, const std::string& path) {
+    if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return std::error_code();
+    if (errno != ENOENT) return last_error();
+    const std::string by_proc = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, by_proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return std::error_code();
+    const std::error_code error = last_error();
+    if (error == std::errc::no_such_file_or_directory && access("/proc/self/fd", F_OK) != 0) return std::nullopt;
+    return error;
+}
+
+// Writes `content` to a file that has no name until it is whole, then links it at `path`, which
+// fails over any entry there. A process killed on the way leaves nothing behind: the system frees
+// a file without a name. nullopt where the file system makes no unnamed files (EOPNOTSUPP; EISDIR
+// or EINVAL from a kernel without O_TMPFILE) or where it cannot be linked.
+std::optional<std::error_code> create_unnamed(const Folder& folder, const std::string& path, std::string_view content) {
+    // The mode is 0666 within the umask, as open gives a new file.
+    const int fd = open(folder.path.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return std::nullopt;
+        return last_error();
+    }
+    std::optional<std::error_code> result = write_all(fd, content);
+    if (!*result && fsync(fd) != 0) result = last_error();
+    if (!*result) result = link_unnamed(fd, path);
+    close(fd);
+    if (result && !*result) sync_folder(folder.path);
+    return result;
+}
+
 }  // namespace
 
 std::string lookup_name(const std::string& path) {
@@ -252,29 +359,22 @@ std::error_code save_file(const std::string& path, std::string_view content) {
     } else if (errno != ENOENT) {
         return last_error();
     }
-    const std::string directory = directory_of(path);
-    remove_stale_temporaries(directory);
-    std::string temp;
-    const int fd = create_temporary(directory, temp);
-    if (fd < 0) return last_error();
+    Folder folder;
+    if (auto error = look_at_folder(directory_of(path), folder)) return error;
+    remove_stale_temporaries_once(folder);
+    return save_through_temporary(folder, path, content, rename_over);
+}
 
-    std::error_code error;
-    if (fchmod(fd, 0666 & ~process_umask()) != 0) error = last_error();
-    if (!error) error = write_all(fd, content);
-    if (!error && fsync(fd) != 0) error = last_error();
-    // rename replaces the entry itself: a link there becomes this file, its target is untouched.
-    // The temporary stays locked until its name is gone, renamed or removed.
-    if (!error && rename(temp.c_str(), path.c_str()) != 0) error = last_error();
-    if (error) unlink(temp.c_str());
-    close(fd);
-    if (error) return error;
-    // Make the rename itself durable; the content is already on disk either way.
-    const int dir_fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir_fd >= 0) {
-        fsync(dir_fd);
-        close(dir_fd);
-    }
-    return {};
+std::error_code create_file(const std::string& path, std::string_view content) {
+    // A name already taken costs no write; the link or rename checks again at the moment it counts.
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0) return error_of(std::errc::file_exists);
+    if (errno != ENOENT) return last_error();
+    Folder folder;
+    if (auto error = look_at_folder(directory_of(path), folder)) return error;
+    remove_stale_temporaries_once(folder);
+    if (const auto created = create_unnamed(folder, path, content)) return *created;
+    return save_through_temporary(folder, path, content, rename_without_replacing);
 }
 
 std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit) {
@@ -306,9 +406,17 @@ std::error_code read_file(const std::string& path, std::string& content, std::ui
     return error;
 }
 
+std::error_code check_regular_file(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return last_error();
+    return refuse_unless_regular(st);
+}
+
 std::error_code touch(const std::string& path) {
+    if (auto error = check_regular_file(path)) return error;
+    // Setting times opens nothing, so whatever a link leads to meanwhile, nothing blocks.
     const struct timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
-    if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return last_error();
+    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return last_error();
     return {};
 }
 
@@ -318,6 +426,11 @@ bool path_exists(const std::string& path) {
 }
 
 void keep_running_past_file_size_limit() { signal(SIGXFSZ, SIG_IGN); }
+
+std::string base_name(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 std::string error_text(std::error_code error) { return error.message(); }
 

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files_sweep.h"
 #include "platform/utf16.h"
 
 namespace vextra::platform {
@@ -304,16 +305,18 @@ std::error_code set_attributes_of(HANDLE handle, DWORD attributes) {
     return set_information(handle, FileBasicInfo, &basic, sizeof basic);
 }
 
+enum class Replace { Entry, Never };
+
 // Gives the file open as `handle` the name `path` (a \\?\ path), replacing the entry there as an
-// entry: a link there is replaced, never followed. The rename goes through the handle, so the file
-// stays held by it all the way.
-std::error_code rename_over(HANDLE handle, const std::wstring& path) {
+// entry (a link there is replaced, never followed) or, with Replace::Never, failing over any entry
+// there. The rename goes through the handle, so the file stays held by it all the way.
+std::error_code rename_over(HANDLE handle, const std::wstring& path, Replace replace = Replace::Entry) {
     if (path.rfind(L"\\\\?\\", 0) != 0) return windows_error(ERROR_NOT_SUPPORTED);
     // The rename takes an NT path: \??\ in place of \\?\.
     const std::wstring target = L"\\??\\" + path.substr(4);
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
+    rename->ReplaceIfExists = replace == Replace::Entry;
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     std::copy(target.begin(), target.end(), rename->FileName);
@@ -347,6 +350,29 @@ void remove_stale_temporaries(const std::wstring& folder) {
             mark_for_deletion(entry.handle.get());
     } while (FindNextFileW(search, &found));
     FindClose(search);
+}
+
+// The first save of this process in a folder clears it; later ones leave temporaries that appeared
+// meanwhile to the next process.
+void remove_stale_temporaries_once(const std::wstring& folder) {
+    static SweptFolders<std::wstring> swept;
+    if (swept.first_visit(folder)) remove_stale_temporaries(folder);
+}
+
+// Writes `content` to a new temporary in the folder of `target`, held from its creation to its
+// rename, so that no other save's clean-up takes it on the way, and gives it the name `target`.
+// The temporary is deleted whenever it does not get there.
+std::error_code save_through_temporary(const std::wstring& target, std::string_view content, Replace replace) {
+    remove_stale_temporaries_once(folder_of(target));
+    const Handle file(create_temporary(folder_of(target), GENERIC_WRITE | DELETE));
+    if (!file.valid()) return last_error();
+    std::error_code error = write_all(file.get(), content);
+    if (!error && !FlushFileBuffers(file.get())) error = last_error();
+    // The finished file is an ordinary one, not hidden like the temporary.
+    if (!error) error = set_attributes_of(file.get(), FILE_ATTRIBUTE_NORMAL);
+    if (!error) error = rename_over(file.get(), target, replace);
+    if (error) mark_for_deletion(file.get());
+    return error;
 }
 
 }  // namespace
@@ -418,17 +444,19 @@ std::error_code save_file(const std::string& path, std::string_view content) {
         }
     }
 
-    remove_stale_temporaries(folder_of(target));
-    // Held from its creation to its rename, so that no other save's clean-up takes it on the way.
-    const Handle file(create_temporary(folder_of(target), GENERIC_WRITE | DELETE));
-    if (!file.valid()) return last_error();
-    std::error_code error = write_all(file.get(), content);
-    if (!error && !FlushFileBuffers(file.get())) error = last_error();
-    // The finished file is an ordinary one, not hidden like the temporary.
-    if (!error) error = set_attributes_of(file.get(), FILE_ATTRIBUTE_NORMAL);
-    if (!error) error = rename_over(file.get(), target);
-    if (error) mark_for_deletion(file.get());
-    return error;
+    return save_through_temporary(target, content, Replace::Entry);
+}
+
+std::error_code create_file(const std::string& path, std::string_view content) {
+    std::wstring target;
+    if (auto error = wide_path(path, target)) return error;
+    // A name already taken costs no write; the rename checks again at the moment it counts. The
+    // system answers a rename onto a taken name with ERROR_ALREADY_EXISTS; both say the same here.
+    const std::error_code exists = windows_error(ERROR_FILE_EXISTS);
+    DWORD attributes = 0;
+    if (!listed_attributes(target, attributes)) return exists;
+    const std::error_code error = save_through_temporary(target, content, Replace::Never);
+    return error == windows_error(ERROR_ALREADY_EXISTS) ? exists : error;
 }
 
 std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit) {
@@ -455,26 +483,46 @@ std::error_code read_file(const std::string& path, std::string& content, std::ui
     return {};
 }
 
-std::error_code touch(const std::string& path) {
+// Opens the regular file that `path` names, through links (Windows' own, and Unix ones under Wine).
+std::error_code open_regular_file(const std::string& path, DWORD access, Handle& file) {
     std::wstring wide;
     if (auto error = wide_path(path, wide)) return error;
-    Entry entry;
-    if (auto error = open_entry(wide, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, entry)) return error;
-    // Through Wine's handle on a link's target, only the target's time could be set.
-    if (entry.kind == Kind::FollowedLink || entry.kind == Kind::Other) return windows_error(ERROR_NOT_SUPPORTED);
+    file = Handle(CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return last_error();
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return windows_error(ERROR_NOT_SUPPORTED);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) return last_error();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return windows_error(ERROR_ACCESS_DENIED);
+    return {};
+}
+
+std::error_code check_regular_file(const std::string& path) {
+    Handle file;
+    return open_regular_file(path, FILE_READ_ATTRIBUTES, file);
+}
+
+std::error_code touch(const std::string& path) {
+    Handle file;
+    if (auto error = open_regular_file(path, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, file)) return error;
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
     // Zero times and attributes are left as they are.
     FILE_BASIC_INFO basic{};
     basic.LastWriteTime.LowPart = now.dwLowDateTime;
     basic.LastWriteTime.HighPart = static_cast<LONG>(now.dwHighDateTime);
-    return set_information(entry.handle.get(), FileBasicInfo, &basic, sizeof basic);
+    return set_information(file.get(), FileBasicInfo, &basic, sizeof basic);
 }
 
 bool path_exists(const std::string& path) {
     std::wstring wide;
     DWORD attributes = 0;
     return !wide_path(path, wide) && !listed_attributes(wide, attributes);
+}
+
+std::string base_name(const std::string& path) {
+    const auto separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
 // Windows has no file-size limit of a process, nor a signal for it.
