@@ -26,16 +26,19 @@ inline constexpr std::string_view kCacheAfter =
 // so after a change the program's time is set to now (a failure there is reported, the manifest
 // work stands).
 //
-// With the status "No": asks, and on Yes saves the manifest text and marks the manifest
-// read-only, hidden and system. A program that carries its own manifest is not asked about: the
+// With the status "No": asks, and on Yes writes the manifest text as a new file (never replacing
+// what came there since the drop) and marks the manifest read-only, hidden and system. A program
+// that is not there (gone since the drop, or a link leading nowhere) gets no manifest: a box says
+// why. A link's manifest goes beside the link's name, and the time renewed is that of the program
+// it leads to. A program that carries its own manifest is not asked about: the
 // file would change nothing, and a box says so. Without a usable template (one that loaded and decoded to a
 // well-formed XML document) nothing is written: a manifest holding only the XML declaration, or
 // anything else that is no XML document, would stop the program from starting.
 void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,
             bool template_usable, platform::Dialogs& dialogs);
 
-// With the status "Yes": makes the manifest normal, asks, and on Yes deletes it; otherwise marks
-// it read-only, hidden and system again.
+// With the status "Yes": asks, and on Yes makes the manifest normal and deletes it; nothing changes
+// before the answer, nor on No. A manifest that cannot be deleted keeps the attributes it had.
 void disable(std::string exelink, std::string_view style_status, platform::Dialogs& dialogs);
 
 }  // namespace vextra::manifest

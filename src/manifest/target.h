@@ -32,10 +32,19 @@ std::string manifest_path(std::string_view target);
 // The case-sensitive test on the last three characters alone ("notexe" passes, "a.Exe" does not).
 bool has_executable_ending(std::string_view path);
 
+// What a drop of the non-executable `path` is refused with.
+std::string not_executable_message(const std::string& path);
+
+// The style status of the target `exelink`: "Yes" whenever anything at all is at its manifest path
+// (whatever its attributes, its owner or its kind: a file, a link, a folder), since a program
+// must never be told it has no manifest when one is there; "No" when nothing is. It only looks.
+std::string_view style_status_of(const std::string& exelink);
+
 // Handles a drop whose first file is `first_file` (nullopt: the drop carried no file list, and the
 // previous dropped path is used again). Refuses a non-executable with a message box; otherwise
-// makes it the target and probes its manifest, leaving an existing one read-only, hidden and
-// system. Returns whether the drop was accepted.
+// makes it the target and shows its style status, leaving an existing manifest read-only, hidden
+// and system where the system lets it (one that cannot be changed is still reported). Returns
+// whether the drop was accepted.
 bool select_target(Selection& selection, const std::optional<std::string>& first_file,
                    platform::Dialogs& dialogs);
 

@@ -57,9 +57,8 @@ std::error_code save_file(const std::string& path, std::string_view content);
 
 // Creates a new regular file at `path` holding `content`, atomically (there is no file at `path`
 // until all of it is there), and never replaces or follows anything already there: a file, a link
-// (one that leads nowhere too), a folder, a FIFO. Then it fails with "file exists": on Linux an
-// error equal to std::errc::file_exists; on Windows the system's ERROR_FILE_EXISTS, which MinGW's
-// std::system_category does not take as equal to std::errc::file_exists. The file's permissions
+// (one that leads nowhere too), a folder, a FIFO. Then it fails with an error equal to
+// std::errc::file_exists on both systems. The file's permissions
 // are those any new file gets (0666 within the umask on Linux).
 // On Linux the file has no name until it is whole (O_TMPFILE), so a process killed on the way
 // leaves nothing behind, and an append-only folder takes it too. Where the file system cannot make

@@ -451,12 +451,13 @@ std::error_code create_file(const std::string& path, std::string_view content) {
     std::wstring target;
     if (auto error = wide_path(path, target)) return error;
     // A name already taken costs no write; the rename checks again at the moment it counts. The
-    // system answers a rename onto a taken name with ERROR_ALREADY_EXISTS; both say the same here.
-    const std::error_code exists = windows_error(ERROR_FILE_EXISTS);
+    // system answers a rename onto a taken name with ERROR_ALREADY_EXISTS. Either is told as the
+    // portable "file exists", which callers test for and MinGW's system category does not map.
+    const std::error_code exists = std::make_error_code(std::errc::file_exists);
     DWORD attributes = 0;
     if (!listed_attributes(target, attributes)) return exists;
     const std::error_code error = save_through_temporary(target, content, Replace::Never);
-    return error == windows_error(ERROR_ALREADY_EXISTS) ? exists : error;
+    return error == windows_error(ERROR_ALREADY_EXISTS) || error == windows_error(ERROR_FILE_EXISTS) ? exists : error;
 }
 
 std::error_code read_file(const std::string& path, std::string& content, std::uint64_t limit) {

@@ -271,17 +271,20 @@ FILETIME last_write_of(const std::string& path) {
 
 std::uint64_t ticks(FILETIME time) { return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
 
+// Sets the file's last-write time to 2000-01-01.
+void set_long_ago(const std::string& path) {
+    const HANDLE file = CreateFileW(std::filesystem::u8path(path).wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const FILETIME long_ago{0xD53E8000, 0x01BF53EB};
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &long_ago));
+    CloseHandle(file);
+}
+
 TEST(Touch, RenewsTheLastWriteTimeOfAReadOnlyFileAndNothingElse) {
     TempDir dir;
     const std::string path = saved(dir.file("app.exe"), "MZ");
-    {
-        const HANDLE file = CreateFileW(std::filesystem::u8path(path).wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0,
-                                        nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        const FILETIME long_ago{0xD53E8000, 0x01BF53EB};  // 2000-01-01
-        EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &long_ago));
-        CloseHandle(file);
-    }
+    set_long_ago(path);
     ASSERT_FALSE(set_attributes(path, 7));
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
@@ -462,7 +465,7 @@ TEST(UnixLinks, WhatALinkLeadsToIsNeverReadOrChanged) {
     struct Case {
         const char* name;
         Target target;
-        std::error_code set, save, remove, read, touch;
+        std::error_code set, save, remove, read;
         After after_save, after_delete;  // when they succeed
     };
     const std::error_code none;
@@ -470,18 +473,18 @@ TEST(UnixLinks, WhatALinkLeadsToIsNeverReadOrChanged) {
     const std::error_code not_found = win32_error(ERROR_FILE_NOT_FOUND);
     const std::error_code denied = win32_error(ERROR_ACCESS_DENIED);
     const Case cases[] = {
-        {"to a hidden system file", Target::File, not_supported, none, none, not_supported, not_supported,
-         After::TheNewFile, After::Nothing},
-        {"to a read-only file", Target::ReadOnlyFile, not_supported, none, none, not_supported, not_supported,
-         After::TheNewFile, After::Nothing},
+        {"to a hidden system file", Target::File, not_supported, none, none, not_supported, After::TheNewFile,
+         After::Nothing},
+        {"to a read-only file", Target::ReadOnlyFile, not_supported, none, none, not_supported, After::TheNewFile,
+         After::Nothing},
         // Wine does not see a link that leads nowhere; a rename replaces it all the same.
-        {"leading nowhere", Target::Nothing, not_found, none, not_found, not_found, not_found, After::TheNewFile,
+        {"leading nowhere", Target::Nothing, not_found, none, not_found, not_found, After::TheNewFile,
          After::StillALink},
         // Wine refuses to rename anything over a link to a folder or to a FIFO.
-        {"to a folder", Target::Folder, not_supported, denied, denied, not_supported, not_supported,
-         After::StillALink, After::StillALink},
-        {"to a FIFO", Target::Fifo, not_supported, denied, not_supported, not_supported, not_supported,
-         After::StillALink, After::StillALink},
+        {"to a folder", Target::Folder, not_supported, denied, denied, not_supported, After::StillALink,
+         After::StillALink},
+        {"to a FIFO", Target::Fifo, not_supported, denied, not_supported, not_supported, After::StillALink,
+         After::StillALink},
     };
     struct Operation {
         const char* name;
@@ -502,7 +505,6 @@ TEST(UnixLinks, WhatALinkLeadsToIsNeverReadOrChanged) {
              return error;
          },
          &Case::read, nullptr},
-        {"touch", [](const std::string& path) { return touch(path); }, &Case::touch, nullptr},
     };
     for (const auto& c : cases) {
         for (const Operation& operation : operations) {
@@ -547,6 +549,34 @@ TEST(UnixLinks, WhatALinkLeadsToIsNeverReadOrChanged) {
             if (c.target == Target::Fifo) unix_side.remove(target);
         }
     }
+}
+
+// The system keeps a program's time on the file it runs, so touch through a link sets the time of
+// the file the link leads to, and of nothing else; a link leading nowhere, to a folder or to a FIFO
+// names no program and is refused.
+TEST(UnixLinks, TouchSetsTheTimeOfTheFileALinkLeadsTo) {
+    if (!running_on_wine()) GTEST_SKIP() << "Unix symbolic links are made and seen only under Wine";
+    const UnixSide unix_side;
+    ASSERT_TRUE(unix_side.available());
+    TempDir dir;
+    const std::string program = saved(dir.file("program.exe"), "MZ");
+    set_long_ago(program);
+    const std::uint64_t before = ticks(last_write_of(program));
+    ASSERT_TRUE(unix_side.make_link("program.exe", dir.file("link.exe")));
+    EXPECT_FALSE(touch(dir.file("link.exe")));
+    EXPECT_GT(ticks(last_write_of(program)), before);
+    EXPECT_EQ(read_whole_file(program), "MZ");
+
+    ASSERT_TRUE(unix_side.make_link("missing.exe", dir.file("nowhere.exe")));
+    EXPECT_EQ(touch(dir.file("nowhere.exe")), win32_error(ERROR_FILE_NOT_FOUND));
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("folder")));
+    ASSERT_TRUE(unix_side.make_link("folder", dir.file("folder.exe")));
+    EXPECT_EQ(touch(dir.file("folder.exe")), win32_error(ERROR_ACCESS_DENIED));
+    ASSERT_TRUE(unix_side.make_fifo(dir.file("fifo")));
+    ASSERT_TRUE(unix_side.make_link("fifo", dir.file("fifo.exe")));
+    EXPECT_TRUE(touch(dir.file("fifo.exe")));  // refused at once, never waiting for a writer
+    for (const char* link : {"link.exe", "nowhere.exe", "folder.exe", "fifo.exe"}) unix_side.remove(dir.file(link));
+    unix_side.remove(dir.file("fifo"));
 }
 
 // A link is an entry of its own: found by its own name and showing a link's attributes, whatever

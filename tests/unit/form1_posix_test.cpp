@@ -2,6 +2,9 @@
 // The window's logic on what a real Linux disk holds: links and folders where a manifest would be,
 // FIFOs and devices as the template, and folders an ordinary user may not write.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -103,8 +106,8 @@ TEST_F(Form1Test, ALinkAtTheManifestPathChangesNothingItPointsTo) {
     }
 }
 
-// A link that appears after the drop is replaced by the manifest itself.
-TEST_F(Form1Test, EnableReplacesALinkWithTheManifest) {
+// A link that appears after the drop is someone else's: Enable leaves it, and what it leads to.
+TEST_F(Form1Test, EnableLeavesALinkThatCameAfterTheDrop) {
     start();
     const std::string elsewhere = apps_.write("notes.txt", "mine");
     const Snapshot before = Snapshot::of(elsewhere);
@@ -112,26 +115,104 @@ TEST_F(Form1Test, EnableReplacesALinkWithTheManifest) {
     ASSERT_EQ(symlink(elsewhere.c_str(), manifest().c_str()), 0);
     view_.answers = {kYes};
     form_->label2_click();
-    EXPECT_EQ(view_.boxes.size(), 1u);
-    EXPECT_FALSE(is_link(manifest()));
-    EXPECT_EQ(read_whole_file(manifest()), test::kManifestText);
-    EXPECT_EQ(test::attributes(manifest()), 0x27u);
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1].prompt,
+              "Could not enable visual style for app.exe: another program changed the manifest meanwhile");
+    EXPECT_TRUE(is_link(manifest()));
     EXPECT_EQ(Snapshot::of(elsewhere), before);
 }
 
-TEST_F(Form1Test, AFolderAtTheManifestPathIsNoManifest) {
+// A folder at the manifest path is an entry there: the status is "Yes", so Enable writes nothing,
+// and Disable says why it cannot remove it.
+TEST_F(Form1Test, AFolderAtTheManifestPathIsReportedAndStays) {
     start();
     std::filesystem::create_directory(manifest());
     const Snapshot before = Snapshot::of(manifest());
-    drop_target(app(), "No");
-    EXPECT_EQ(Snapshot::of(manifest()), before);
-    view_.answers = {kYes};
+    drop_target(app(), "Yes");
     form_->label2_click();
+    EXPECT_TRUE(view_.boxes.empty());
+    view_.answers = {kYes};
+    form_->label3_click();
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: " +
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: " +
                                                   platform::error_text(std::make_error_code(std::errc::is_a_directory)),
                                               kOkWarning, kTitle}));
     EXPECT_EQ(Snapshot::of(manifest()), before);
+}
+
+// Sets or clears a file's immutable flag, which even root cannot write through.
+bool set_immutable(const std::string& path, bool immutable) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return done;
+}
+
+// A manifest whose attributes cannot be changed is a manifest all the same: "Yes", whatever they
+// are, so Enable never writes over it; Disable says why it stays, and it keeps what it had.
+TEST_F(Form1Test, AManifestWhoseAttributesCannotChangeIsStillThere) {
+    start();
+    // Wine hides a name that starts with a dot, and no attribute can show it.
+    const std::string dotted = app(".app.exe");
+    platform::save_file(dotted + ".manifest", "theirs");
+    drop_target(dotted, "Yes");
+    EXPECT_EQ(read_whole_file(dotted + ".manifest"), "theirs");
+
+    if (geteuid() != 0) GTEST_SKIP() << "only root may make a file immutable; the run as root checks the rest";
+    const std::string locked = app("locked.exe");
+    ASSERT_FALSE(platform::save_file(manifest("locked.exe"), "theirs"));
+    ASSERT_FALSE(platform::set_attributes(manifest("locked.exe"), 6));  // hidden, system, writable
+    ASSERT_TRUE(set_immutable(manifest("locked.exe"), true)) << "the test folder's file system keeps no flags";
+    const Snapshot before = Snapshot::of(manifest("locked.exe"));
+    drop_target(locked, "Yes");
+    view_.boxes.clear();
+    form_->label2_click();
+    EXPECT_TRUE(view_.boxes.empty()) << "Enable acts only on \"No\"";
+    view_.answers = {kYes};
+    form_->label3_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1].prompt, "Could not disable visual style for locked.exe: " +
+                                         platform::error_text(std::make_error_code(std::errc::operation_not_permitted)));
+    EXPECT_EQ(Snapshot::of(manifest("locked.exe")), before);
+    set_immutable(manifest("locked.exe"), false);
+}
+
+// A manifest that cannot be deleted keeps the attributes it had: the folder may not be written.
+TEST_F(Form1Test, AManifestThatStaysKeepsItsAttributes) {
+    if (geteuid() == 0) GTEST_SKIP() << "root deletes in any folder; the unprivileged run of this suite checks this";
+    start();
+    std::filesystem::create_directory(apps_.file("locked"));
+    const std::string exe = apps_.write("locked/app.exe", "MZ");
+    platform::save_file(exe + ".manifest", "x");
+    drop_target(exe, "Yes");
+    ASSERT_EQ(chmod(apps_.file("locked").c_str(), 0555), 0);
+    view_.answers = {kYes};
+    form_->label3_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1].prompt, "Could not disable visual style for app.exe: Permission denied");
+    EXPECT_EQ(test::attributes(exe + ".manifest"), 0x27u);
+    chmod(apps_.file("locked").c_str(), 0755);
+}
+
+// The program's time is that of the file a link leads to; where it cannot be set (another user's
+// program), the box says so by the program's name, and the manifest stays.
+TEST_F(Form1Test, ATimeThatCannotBeSetIsReportedAndTheManifestStays) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may set any file's time; the unprivileged run of this suite checks this";
+    start();
+    const std::string program = apps_.file("app.exe");
+    ASSERT_EQ(symlink("/bin/sh", program.c_str()), 0);  // a program of root's
+    drop_target(program, "No");
+    view_.answers = {kYes};
+    form_->label2_click();
+    ASSERT_EQ(view_.boxes.size(), 2u);
+    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"The manifest of app.exe was changed, but Windows may go on using the "
+                                              "previous setting until the computer restarts: Operation not permitted",
+                                              kOkWarning, kTitle}));
+    EXPECT_EQ(read_whole_file(manifest()), test::kManifestText);
 }
 
 // A program in a folder the user may not write (a system folder, a locked share): the manifest

@@ -335,45 +335,91 @@ TEST_F(Form1Test, EachChangeRenewsTheProgramsTime) {
     platform::set_attributes(target, platform::attribute::kNormal);
 }
 
-TEST_F(Form1Test, ATimeThatCannotBeSetIsReportedAndTheManifestStays) {
-    start();
-    const std::string target = app();
-    drop_target(target, "No");
-    std::filesystem::remove(target);  // gone after the drop: its time cannot be set
-    view_.answers = {kYes};
-    form_->label2_click();
-    ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"The manifest of  was changed, but Windows may go on using the previous "
-                                              "setting until the computer restarts: " +
-                                                  platform::error_text(test::kFileNotFound),
-                                              kOkWarning, kTitle}));
-    EXPECT_EQ(read_whole_file(manifest()), kManifestText);
+// A manifest that came after the drop, while the status said there was none, is never replaced,
+// whatever its attributes: it is someone else's. It is left read-only, hidden and system, as any
+// manifest the window finds.
+TEST_F(Form1Test, EnableNeverReplacesAManifestThatCameAfterTheDrop) {
+    for (unsigned attributes_of_theirs : {0u, 7u}) {
+        SCOPED_TRACE(attributes_of_theirs);
+        start();
+        drop_target(app(), "No");
+        view_.while_open = [&](const MessageBoxCall& box) {
+            if (box.buttons != kYesNoWarning) return;
+            ASSERT_FALSE(platform::save_file(manifest(), "someone else's"));
+            ASSERT_FALSE(platform::set_attributes(manifest(), attributes_of_theirs));
+        };
+        view_.answers = {kYes};
+        form_->label2_click();
+        view_.while_open = nullptr;
+        ASSERT_EQ(view_.boxes.size(), 2u);
+        EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: another program changed "
+                                                  "the manifest meanwhile",
+                                                  kOkWarning, kTitle}));
+        EXPECT_EQ(read_whole_file(manifest()), "someone else's");
+        EXPECT_EQ(attributes(manifest()), 0x27u);
+        platform::set_attributes(manifest(), 0);
+        platform::delete_file(manifest());
+        view_.boxes.clear();
+    }
 }
 
-TEST_F(Form1Test, EnableReportsAManifestItCouldNotWrite) {
+// A second Enable without a new drop meets its own manifest: the end state is the one asked for.
+TEST_F(Form1Test, ASecondEnableMeetsItsOwnManifest) {
     start();
     drop_target(app(), "No");
-    // Another program puts a different, read-only manifest there after the drop.
-    platform::save_file(manifest(), "someone else's");
-    platform::set_attributes(manifest(), 7);
-    view_.answers = {kYes};
+    view_.answers = {kYes, kYes};
     form_->label2_click();
-    ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: " + platform::error_text(test::kAccessDenied), kOkWarning, kTitle}));
-    EXPECT_EQ(read_whole_file(manifest()), "someone else's");
+    // Changed in between, so that only the second Enable can give the attributes back.
+    ASSERT_FALSE(platform::set_attributes(manifest(), 0));
+    form_->label2_click();
+    EXPECT_EQ(view_.boxes.size(), 2u) << "the two questions, no failure";
+    EXPECT_EQ(read_whole_file(manifest()), kManifestText);
+    EXPECT_EQ(attributes(manifest()), 0x27u);
 }
 
-TEST_F(Form1Test, EnableReportsAFolderThatIsGone) {
-    start();
-    const std::string target = apps_.file("gone/app.exe");
-    drop_target(target, "No");
-    view_.answers = {kYes};
-    form_->label2_click();
-    ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1].prompt, "Could not enable visual style for : " + platform::error_text(test::kPathNotFound));
+// A program that is not there when Enable is clicked, or when its question is answered, gets no
+// manifest; the box names it by its path even where the lookup finds no name.
+TEST_F(Form1Test, EnableRefusesAProgramThatIsNotThere) {
+    struct Case {
+        const char* name;
+        const char* program;  // within the folder of programs
+        const char* removed;  // what goes
+        bool while_asked;     // gone while the question is open, else before the click
+        std::error_code error;
+    };
+    const Case cases[] = {
+        {"a folder gone since the drop", "gone/app.exe", "gone", false, test::kPathNotFound},
+        {"deleted before the click", "deleted.exe", "deleted.exe", false, test::kFileNotFound},
+        {"deleted while asked", "asked.exe", "asked.exe", true, test::kFileNotFound},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start();
+        std::filesystem::create_directories(std::filesystem::path(apps_.file(c.program)).parent_path());
+        const std::string program = app(c.program);
+        drop_target(program, "No");
+        view_.boxes.clear();
+        const auto remove = [&] { std::filesystem::remove_all(apps_.file(c.removed)); };
+        if (c.while_asked) {
+            view_.while_open = [&](const MessageBoxCall&) { remove(); };
+            view_.answers = {kYes};
+        } else {
+            remove();
+        }
+        form_->label2_click();
+        view_.while_open = nullptr;
+        ASSERT_FALSE(view_.boxes.empty());
+        EXPECT_EQ(view_.boxes.back(), (MessageBoxCall{"Could not enable visual style for " + platform::base_name(program) +
+                                                          ": " + platform::error_text(c.error),
+                                                      kOkWarning, kTitle}));
+        EXPECT_EQ(view_.boxes.size(), c.while_asked ? 2u : 1u) << "asked only about a program that is there";
+        EXPECT_FALSE(platform::path_exists(program + ".manifest"));
+    }
 }
 
-TEST_F(Form1Test, DisableClearsTheAttributesBeforeAskingAndDeletesOnYes) {
+// While the question is open the manifest stays as it was, so a program ended then (killed, or
+// logged out) leaves it in force; only Yes clears its attributes, right before the delete.
+TEST_F(Form1Test, DisableChangesNothingBeforeYesThenDeletes) {
     start();
     platform::save_file(manifest(), "x");
     drop_target(app(), "Yes");
@@ -382,7 +428,7 @@ TEST_F(Form1Test, DisableClearsTheAttributesBeforeAskingAndDeletesOnYes) {
     view_.answers = {kYes};
     form_->label3_click();
     EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Disable visual style for app.exe", kYesNoWarning, kTitle}}));
-    EXPECT_EQ(while_asked, 0x20u);
+    EXPECT_EQ(while_asked, 0x27u);
     EXPECT_FALSE(platform::path_exists(manifest()));
     EXPECT_EQ(form_->text2(), "Yes");
 
@@ -392,32 +438,35 @@ TEST_F(Form1Test, DisableClearsTheAttributesBeforeAskingAndDeletesOnYes) {
     EXPECT_EQ(view_.boxes.size(), 2u);
 }
 
-TEST_F(Form1Test, DisableDeclinedRestoresTheAttributes) {
-    // No, and a box closed without an answer (Escape), both keep the manifest.
+TEST_F(Form1Test, DisableDeclinedChangesNothing) {
+    // No, and a box closed without an answer (Escape), both keep the manifest as it is, whatever
+    // another program made of its attributes while the question was open.
     for (int answer : {kNo, 2}) {
         SCOPED_TRACE(answer);
         start();
         platform::save_file(manifest(), "x");
         drop_target(app(), "Yes");
+        view_.while_open = [&](const MessageBoxCall&) { platform::set_attributes(manifest(), 1); };
         view_.answers = {answer};
         form_->label3_click();
+        view_.while_open = nullptr;
         EXPECT_EQ(read_whole_file(manifest()), "x");
-        EXPECT_EQ(attributes(manifest()), 0x27u);
+        EXPECT_EQ(attributes(manifest()), 0x21u);
         platform::set_attributes(manifest(), 0);
     }
 }
 
-TEST_F(Form1Test, DisableReportsAManifestThatStays) {
+// Another program changes the manifest's attributes while the question is open: Yes still deletes
+// it, since the user asked for it gone.
+TEST_F(Form1Test, DisableDeletesAManifestMadeReadOnlyMeanwhile) {
     start();
     platform::save_file(manifest(), "x");
     drop_target(app(), "Yes");
-    // Another program marks it read-only again while the question is open.
     view_.while_open = [&](const MessageBoxCall&) { platform::set_attributes(manifest(), 1); };
     view_.answers = {kYes};
     form_->label3_click();
-    ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: " + platform::error_text(test::kAccessDenied), kOkWarning, kTitle}));
-    EXPECT_TRUE(platform::path_exists(manifest()));
+    EXPECT_EQ(view_.boxes.size(), 1u);
+    EXPECT_FALSE(platform::path_exists(manifest()));
 }
 
 TEST_F(Form1Test, FullCycleEnableThenDisable) {

@@ -19,7 +19,6 @@
 
 #include "form1_fixture.h"
 #include "odd_names.h"
-#include "system_errors.h"
 #include "tree_snapshot.h"
 
 namespace vextra::ui {
@@ -116,11 +115,11 @@ protected:
     }
 
     // Since `before`, `program`'s manifest appeared, whole, read-only, hidden and system, and
-    // nothing else changed but `program`'s time.
-    void expect_manifest_added(const Tree& before, const std::string& program) {
+    // nothing else changed but the time of `program` (or of the program it leads to, `renewed`).
+    void expect_manifest_added(const Tree& before, const std::string& program, std::string renewed = {}) {
         const Tree after = tree();
         const std::string manifest = below(program) + ".manifest";
-        EXPECT_EQ(changed_paths(before, after, {below(program)}), Paths{manifest});
+        EXPECT_EQ(changed_paths(before, after, {below(renewed.empty() ? program : renewed)}), Paths{manifest});
         const auto written = after.find(manifest);
         ASSERT_NE(written, after.end());
         EXPECT_EQ(written->second.content, kManifestText);
@@ -144,9 +143,6 @@ TEST_F(OddPaths, OddNamesGoThroughAWholeCycle) {
                                       std::string(242, 'n') + ".exe"};
     names.insert(names.end(), std::begin(linux_only), std::end(linux_only));
     for (const std::string& name : names) cases.push_back({app(name), name});
-    // The drop knows a program by its name alone; the name lookup shows none for a folder.
-    std::filesystem::create_directory(apps_.file("folder.exe"));
-    cases.push_back({apps_.file("folder.exe"), ""});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(below(c.program));
@@ -164,10 +160,10 @@ TEST_F(OddPaths, OddNamesGoThroughAWholeCycle) {
 }
 
 // Each program can be dropped but its manifest cannot be written: the box says why, and nothing
-// changes anywhere, neither beside the program nor in the working directory.
+// changes anywhere, neither beside the program nor in the working directory. A program the system
+// cannot reach by its path is refused before the question.
 TEST_F(OddPaths, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
     const std::string long_name = std::string(251, 'l') + ".exe";  // no room left for ".manifest"
-    std::filesystem::create_directory(apps_.file("walled.exe.manifest"));
     // The longest path the system takes is 4,095 bytes: the program's path is that long, its
     // manifest's is longer; and a program deeper still, where a manifest already is.
     std::filesystem::create_directory(apps_.file("longest"));
@@ -179,30 +175,34 @@ TEST_F(OddPaths, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
         const char* name;
         std::string program;
         std::string shown;
+        bool asked;
         std::errc error;
     };
     const Case cases[] = {
-        {"a name with no room for the manifest's", app(long_name), long_name, std::errc::filename_too_long},
-        {"a folder at the manifest's place", app("walled.exe"), "walled.exe", std::errc::is_a_directory},
-        {"the longest path", longest.write("deep.exe", "MZ"), "deep.exe", std::errc::filename_too_long},
-        {"a path over 4,096 bytes", deeper.write("deep.exe", "MZ"), "", std::errc::filename_too_long},
+        {"a name with no room for the manifest's", app(long_name), long_name, true, std::errc::filename_too_long},
+        {"the longest path", longest.write("deep.exe", "MZ"), "deep.exe", true, std::errc::filename_too_long},
+        {"a path over 4,096 bytes", deeper.write("deep.exe", "MZ"), "", false, std::errc::filename_too_long},
     };
     const Tree work_before = test::tree_of(work_.path());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Tree before = tree();
         drop_and_enable(c.program, c.shown);
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question(c.shown),
-                                                            warning("Could not enable visual style for " +
-                                                                    c.shown + ": " + error_text(c.error))}));
+        std::vector<MessageBoxCall> expected;
+        if (c.asked) expected.push_back(enable_question(c.shown));
+        expected.push_back(warning("Could not enable visual style for " + platform::base_name(c.program) + ": " +
+                                   error_text(c.error)));
+        EXPECT_EQ(view_.boxes, expected);
         EXPECT_EQ(changed_paths(before, tree()), Paths{});
     }
     EXPECT_EQ(changed_paths(work_before, test::tree_of(work_.path())), Paths{});
 }
 
-// The program is deleted or replaced after the drop. Enable and Disable act on the manifest beside
-// its path all the same and renew the time of what is there now (a link's own time), and never
-// change what a link leads to. Where nothing is there, the box says the time could not be renewed.
+// The program is deleted or replaced after the drop. Enable writes a manifest only for a program
+// that is there: a link leading to a program gets one beside the link's name, and the time renewed
+// is that of the program it leads to; anything else is refused before the question. Disable
+// removes the manifest beside the path all the same, and says where the program's time could not
+// be renewed. Nothing a link leads to changes but that program's time.
 TEST_F(OddPaths, AProgramChangedBetweenTheDropAndTheClickChangesNothingElse) {
     std::filesystem::create_directory(apps_.file("elsewhere"));
     const std::string plain =
@@ -215,30 +215,37 @@ TEST_F(OddPaths, AProgramChangedBetweenTheDropAndTheClickChangesNothingElse) {
             std::filesystem::create_symlink(target, program);
         };
     };
+    const auto replaced_by_folder = [](const std::string& program) {
+        std::filesystem::remove(program);
+        std::filesystem::create_directory(program);
+    };
+    const auto replaced_by_fifo = [](const std::string& program) {
+        std::filesystem::remove(program);
+        ASSERT_EQ(mkfifo(program.c_str(), 0644), 0);
+    };
+    const auto deleted = [](const std::string& program) { std::filesystem::remove(program); };
+    const std::string no_file = error_text(std::errc::no_such_file_or_directory);
+    const std::string folder_error = error_text(std::errc::is_a_directory);
+    const std::string not_supported = error_text(std::errc::operation_not_supported);
     struct Case {
         const char* name;
         std::function<void(const std::string& program)> change;
         std::string shown;
-        bool program_gone;
+        std::string renewed;         // the program whose time Enable renews, when not the path itself
         std::string enable_refusal;  // the box Enable shows instead of its question
+        std::string time_error;      // why Disable could not renew the program's time
     };
     const Case cases[] = {
-        {"deleted", [](const std::string& program) { std::filesystem::remove(program); }, "", true, ""},
-        {"replaced by a link to another program", replaced_by_link(plain), "app.exe", false, ""},
-        {"replaced by a link to a program with its own manifest", replaced_by_link(styled), "app.exe", false,
-         "app.exe already asks for visual styles in its own manifest."},
-        {"replaced by a folder",
-         [](const std::string& program) {
-             std::filesystem::remove(program);
-             std::filesystem::create_directory(program);
-         },
-         "", false, ""},
-        {"replaced by a FIFO",
-         [](const std::string& program) {
-             std::filesystem::remove(program);
-             ASSERT_EQ(mkfifo(program.c_str(), 0644), 0);
-         },
-         "", false, ""},
+        {"deleted", deleted, "", "", "Could not enable visual style for app.exe: " + no_file, no_file},
+        {"replaced by a link to another program", replaced_by_link(plain), "app.exe", plain, "", ""},
+        {"replaced by a link to a program with its own manifest", replaced_by_link(styled), "app.exe", styled,
+         "app.exe already asks for visual styles in its own manifest.", ""},
+        {"replaced by a link leading nowhere", replaced_by_link(apps_.file("elsewhere/missing.exe")), "app.exe", "",
+         "Could not enable visual style for app.exe: " + no_file, no_file},
+        {"replaced by a folder", replaced_by_folder, "", "",
+         "Could not enable visual style for app.exe: " + folder_error, folder_error},
+        {"replaced by a FIFO", replaced_by_fifo, "", "",
+         "Could not enable visual style for app.exe: " + not_supported, not_supported},
     };
     int round = 0;
     for (const Case& c : cases) {
@@ -255,26 +262,21 @@ TEST_F(OddPaths, AProgramChangedBetweenTheDropAndTheClickChangesNothingElse) {
 
             view_.answers = {kYes};
             form_->click(enabling ? Control::Label2 : Control::Label3);
-            std::vector<MessageBoxCall> expected;
             if (enabling && !c.enable_refusal.empty()) {
-                expected = {warning(c.enable_refusal)};
-            } else {
-                expected = {enabling ? enable_question(c.shown) : disable_question(c.shown)};
-                if (c.program_gone)
-                    expected.push_back(
-                        warning("The manifest of " + c.shown +
-                                " was changed, but Windows may go on using the previous setting "
-                                "until the computer restarts: " +
-                                platform::error_text(test::kFileNotFound)));
-            }
-            EXPECT_EQ(view_.boxes, expected);
-            if (enabling && !c.enable_refusal.empty()) {
+                EXPECT_EQ(view_.boxes, std::vector<MessageBoxCall>{warning(c.enable_refusal)});
                 EXPECT_EQ(changed_paths(before, tree()), Paths{});
             } else if (enabling) {
-                expect_manifest_added(before, program);
+                EXPECT_EQ(view_.boxes, std::vector<MessageBoxCall>{enable_question(c.shown)});
+                expect_manifest_added(before, program, c.renewed);
             } else {
-                EXPECT_EQ(changed_paths(before, tree(), {below(program)}),
-                          Paths{below(program) + ".manifest"});
+                std::vector<MessageBoxCall> expected{disable_question(c.shown)};
+                if (!c.time_error.empty())
+                    expected.push_back(warning("The manifest of app.exe was changed, but Windows may go on using the "
+                                               "previous setting until the computer restarts: " +
+                                               c.time_error));
+                EXPECT_EQ(view_.boxes, expected);
+                const std::string renewed = below(c.renewed.empty() ? program : c.renewed);
+                EXPECT_EQ(changed_paths(before, tree(), {renewed}), Paths{below(program) + ".manifest"});
                 EXPECT_FALSE(platform::path_exists(program + ".manifest"));
             }
         }

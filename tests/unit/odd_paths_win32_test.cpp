@@ -197,12 +197,10 @@ TEST_F(OddPathsWin32, OddNamesGoThroughAWholeCycle) {
 }
 
 // Each program can be dropped but its manifest cannot be written: the box says so, and nothing
-// changes.
+// changes. A program Windows cannot reach by its path is refused before the question.
 TEST_F(OddPathsWin32, AManifestWindowsRefusesIsReportedAndNothingChanges) {
     const std::string long_name = std::string(251, 'l') + ".exe";  // no room left for ".manifest"
     make_file("/" + long_name);
-    make_file("/walled.exe");
-    make_folder("/walled.exe.manifest");
     // Longer than the 32,767 characters Windows takes even in the \\?\ form; no such file can be.
     std::string too_long = "/far";
     while (too_long.size() < 33000) too_long += "/" + std::string(200, 'f');
@@ -210,11 +208,11 @@ TEST_F(OddPathsWin32, AManifestWindowsRefusesIsReportedAndNothingChanges) {
         const char* name;
         std::string program;
         std::string shown;
+        bool asked;
     };
     const Case cases[] = {
-        {"a name with no room for the manifest's", at("/" + long_name), long_name},
-        {"a folder at the manifest's place", at("/walled.exe"), "walled.exe"},
-        {"a path over 32,767 characters", at(too_long + "/app.exe"), ""},
+        {"a name with no room for the manifest's", at("/" + long_name), long_name, true},
+        {"a path over 32,767 characters", at(too_long + "/app.exe"), "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,15 +221,46 @@ TEST_F(OddPathsWin32, AManifestWindowsRefusesIsReportedAndNothingChanges) {
         drop_target(c.program, "No");
         view_.answers = {kYes};
         form_->click(Control::Label2);
+        ASSERT_EQ(view_.boxes.size(), c.asked ? 2u : 1u);
+        if (c.asked) EXPECT_EQ(view_.boxes[0], question("Enable", c.shown));
+        const std::string refused = "Could not enable visual style for " + platform::base_name(c.program) + ": ";
+        EXPECT_EQ(view_.boxes.back().buttons, kOkWarning);
+        EXPECT_TRUE(view_.boxes.back().prompt.rfind(refused, 0) == 0 &&
+                    view_.boxes.back().prompt.size() > refused.size())
+            << view_.boxes.back().prompt;
+        EXPECT_EQ(changed_paths(before, state()), std::vector<std::string>{});
+    }
+}
+
+// Whatever is at the manifest's place is a manifest to the status, even where its attributes
+// cannot be changed (a folder; a hidden file another program holds open, shared with no one): the
+// status is "Yes", Enable writes nothing over it, and Disable says why it stays.
+TEST_F(OddPathsWin32, AnEntryAtTheManifestsPlaceIsYesAndStays) {
+    make_file("/walled.exe");
+    make_folder("/walled.exe.manifest");
+    make_file("/held.exe");
+    make_file("/held.exe.manifest", "theirs");
+    ASSERT_TRUE(SetFileAttributesW(long_form(at("/held.exe.manifest")).c_str(),
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    const HANDLE held = CreateFileW(long_form(at("/held.exe.manifest")).c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << GetLastError();
+    for (const std::string name : {"walled.exe", "held.exe"}) {
+        SCOPED_TRACE(name);
+        view_.boxes.clear();
+        const auto before = state();
+        drop_target(at("/" + name), "Yes");
+        form_->click(Control::Label2);
+        EXPECT_TRUE(view_.boxes.empty()) << "Enable acts only on \"No\"";
+        view_.answers = {kYes};
+        form_->click(Control::Label3);
         ASSERT_EQ(view_.boxes.size(), 2u);
-        EXPECT_EQ(view_.boxes[0], question("Enable", c.shown));
-        const std::string refused = "Could not enable visual style for " + c.shown + ": ";
-        EXPECT_EQ(view_.boxes[1].buttons, kOkWarning);
-        EXPECT_TRUE(view_.boxes[1].prompt.rfind(refused, 0) == 0 &&
-                    view_.boxes[1].prompt.size() > refused.size())
+        const std::string refused = "Could not disable visual style for " + name + ": ";
+        EXPECT_TRUE(view_.boxes[1].prompt.rfind(refused, 0) == 0 && view_.boxes[1].prompt.size() > refused.size())
             << view_.boxes[1].prompt;
         EXPECT_EQ(changed_paths(before, state()), std::vector<std::string>{});
     }
+    CloseHandle(held);
 }
 
 }  // namespace

@@ -107,15 +107,22 @@ protected:
         return drops;
     }
 
-    // The failures the tree explains: a folder at a manifest's place, a folder that does not
-    // exist, a program that is not there to take a new time.
+    // The failures the tree explains: a folder at a manifest's place, which cannot be deleted, and
+    // the names of no program (nothing, a link leading nowhere, a folder, a FIFO, a device), which
+    // get no manifest and whose time cannot be renewed.
     std::set<std::string> explained_reports() const {
         const auto error = [](std::errc code) { return platform::error_text(std::make_error_code(code)); };
-        return {
-            "Could not enable visual style for walled.exe: " + error(std::errc::is_a_directory),
-            "Could not enable visual style for : " + error(std::errc::no_such_file_or_directory),
-            std::string("The manifest of ") + kTimeNotRenewed + error(std::errc::no_such_file_or_directory),
-        };
+        std::set<std::string> reports = {"Could not disable visual style for walled.exe: " +
+                                         error(std::errc::is_a_directory)};
+        for (const auto& [name, code] : {std::pair{"missing.exe", std::errc::no_such_file_or_directory},
+                                         {"dangling.exe", std::errc::no_such_file_or_directory},
+                                         {"folder.exe", std::errc::is_a_directory},
+                                         {"pipe.exe", std::errc::operation_not_supported},
+                                         {"zero.exe", std::errc::operation_not_supported}}) {
+            reports.insert(std::string("Could not enable visual style for ") + name + ": " + error(code));
+            reports.insert(std::string("The manifest of ") + name + kTimeNotRenewed + error(code));
+        }
+        return reports;
     }
 };
 
@@ -149,6 +156,7 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
     };
 
     std::set<std::string> targets;  // every program dropped and taken, as the tree names it
+    std::set<std::string> timed;    // those and the programs their links lead to: their times may change
     int asked = 0, reported = 0;
     for (int step = 0; step < kSteps && !HasFailure(); ++step) {
         SCOPED_TRACE("step " + std::to_string(step));
@@ -167,7 +175,13 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
         } else {
             form_->click(action < 8 ? Control::Label2 : Control::Label3);
         }
-        if (!form_->exelink().empty()) targets.insert(below(form_->exelink()));
+        if (!form_->exelink().empty()) {
+            targets.insert(below(form_->exelink()));
+            timed.insert(below(form_->exelink()));
+            std::error_code unresolved;
+            const std::string resolved = std::filesystem::canonical(form_->exelink(), unresolved).string();
+            if (!unresolved && starts_with(resolved, apps_.path())) timed.insert(below(resolved));
+        }
 
         // What this step showed: a confirmed change holds, or the next box says why.
         const std::vector<test::MessageBoxCall> shown(view_.boxes.begin() + static_cast<long>(boxes_before),
@@ -191,16 +205,16 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
             else
                 EXPECT_TRUE(failure_said || !platform::path_exists(manifest)) << shown[0].prompt;
         }
-        // The status a taken drop shows is whether anything but a folder is at the manifest's place.
+        // The status a taken drop shows is whether anything at all is at the manifest's place.
         if (dropped && shown.empty()) {
             struct stat st {};
             const std::string at = form_->exelink() + ".manifest";
-            const bool there = lstat(at.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+            const bool there = lstat(at.c_str(), &st) == 0;
             EXPECT_EQ(form_->text2(), there ? "Yes" : "No") << form_->exelink();
         }
 
         const Tree now = test::tree_of(apps_.path());
-        for (const std::string& path : test::changed_paths(before, now, targets)) {
+        for (const std::string& path : test::changed_paths(before, now, timed)) {
             const bool dropped_programs_manifest =
                 ends_with(path, ".manifest") && targets.count(path.substr(0, path.size() - 9));
             const auto was = before.find(path), is = now.find(path);
