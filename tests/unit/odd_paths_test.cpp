@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Names and paths as real Linux disks hold them, through the window's logic. After every step the
 // boxes shown and the whole tree on disk are checked: only the dropped program's manifest and the
-// program's last-write time may change. What the system refuses (a name or a path too long, a
-// folder where the manifest would go) is said in a box and changes nothing; so is a program that
-// changed between the drop and the click, and a drop whose path can name no file.
+// program's last-write time may change. What the system refuses (a name or a path too long) is
+// said in a box and changes nothing; so is a program that changed between the drop and the click,
+// and a drop whose path can name no file.
 #include <gtest/gtest.h>
 #include <dirent.h>
 #include <fcntl.h>
