@@ -5,28 +5,11 @@
 #include <optional>
 
 #include "manifest/template_store.h"
+#include "platform/text.h"
 #include "platform/xml.h"
 
 namespace vextra::tools {
 namespace {
-
-// The first code point of `s` at `pos` and its length; nullopt for bytes that are not UTF-8.
-std::optional<char32_t> next_code_point(std::string_view s, std::size_t pos, std::size_t& length) {
-    const auto lead = static_cast<unsigned char>(s[pos]);
-    // 0x80 to 0xC1 never lead, nor 0xF5 to 0xFF (they would start code points past U+10FFFF).
-    length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-    if (length == 0 || pos + length > s.size()) return std::nullopt;
-    if (length == 1) return lead;
-    char32_t cp = lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(s[pos + i]);
-        if ((c & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
-    return cp;
-}
 
 std::string hex_escape(unsigned char code) {
     char buffer[8];
@@ -56,7 +39,7 @@ EncodedTemplate encode_template(std::string_view manifest) {
     std::string body;
     std::size_t line = 1;
     for (std::size_t pos = 0, length = 0; pos < manifest.size(); pos += length) {
-        const auto cp = next_code_point(manifest, pos, length);
+        const auto cp = platform::next_code_point(manifest, pos, length);
         if (!cp) return {{}, "line " + std::to_string(line) + ": the text is not UTF-8"};
         if (*cp >= 0xC8 && *cp <= 0xE8) {
             char where[96];

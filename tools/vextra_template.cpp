@@ -5,13 +5,16 @@
 //   vextra-template encode MANIFEST.xml -o style.dll
 //   vextra-template decode [style.dll]
 //   vextra-template --help | --version
-#include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "manifest/template_store.h"
 #include "platform/files.h"
+#include "platform/printable.h"
 #include "platform/rich_text_box.h"
+#include "platform/standard_output.h"
 #include "template_encoder.h"
 #include "version.h"
 
@@ -22,19 +25,39 @@ constexpr const char* kUsage =
     "       vextra-template decode [style.dll]\n"
     "       vextra-template --help | --version\n";
 
+// The exit status when the standard output took no more (a full disk, a closed output, no reader left).
+constexpr int kOutputLost = 3;
+
+// Writes `text`, the whole of the standard output, and closes it. When it did not all arrive, the
+// exit status, the reason said on the error stream; a reader that has gone away chose to, and
+// needs no words.
+std::optional<int> print_all(std::string_view text) {
+    std::error_code error = vextra::platform::write_standard_output(text);
+    if (!error) error = vextra::platform::close_standard_output();
+    if (!error) return std::nullopt;
+    if (error != std::errc::broken_pipe)
+        std::cerr << "vextra-template: write error: " << vextra::platform::error_text(error) << '\n';
+    return kOutputLost;
+}
+
+// "vextra-template: PATH: reason", the path written so that it stays on its line.
+void report(const std::string& path, std::string_view reason) {
+    std::cerr << "vextra-template: " << vextra::platform::printable(path) << ": " << reason << '\n';
+}
+
 int encode(const std::string& source, const std::string& output) {
     std::string manifest;
     if (const auto error = vextra::platform::read_file(source, manifest)) {
-        std::cerr << "vextra-template: " << source << ": " << vextra::platform::error_text(error) << '\n';
+        report(source, vextra::platform::error_text(error));
         return 1;
     }
     const auto encoded = vextra::tools::encode_template(manifest);
     if (!encoded.error.empty()) {
-        std::cerr << "vextra-template: " << source << ": " << encoded.error << '\n';
+        report(source, encoded.error);
         return 1;
     }
     if (const auto error = vextra::platform::save_file(output, encoded.rtf)) {
-        std::cerr << "vextra-template: " << output << ": " << vextra::platform::error_text(error) << '\n';
+        report(output, vextra::platform::error_text(error));
         return 1;
     }
     return 0;
@@ -42,19 +65,16 @@ int encode(const std::string& source, const std::string& output) {
 
 int decode(const std::string& path) {
     vextra::platform::RichTextBox manif;
-    const bool loaded = vextra::manifest::load_template(manif, path);
-    std::fwrite(manif.text().data(), 1, manif.text().size(), stdout);
-    std::fflush(stdout);
+    std::string why_not;
+    const bool loaded = vextra::manifest::load_template(manif, path, &why_not);
+    if (const std::optional<int> lost = print_all(manif.text())) return *lost;
     if (!loaded) {
-        std::cerr << "vextra-template: " << path
-                  << ": could not be loaded as an RTF document of at most "
-                  << (vextra::manifest::kTemplateSizeLimit >> 20)
-                  << " MiB; the text above is what the program holds then, and it writes no manifest\n";
+        report(path, why_not + "; the text above is what the program holds then, and it writes no manifest");
         return 1;
     }
     if (const std::string error = vextra::manifest::manifest_text_error(manif); !error.empty()) {
-        std::cerr << "vextra-template: " << path << ": the text above is not a well-formed XML document (" << error
-                  << "), so the program writes no manifest with it\n";
+        report(path, "the text above is not a well-formed XML document (" + error +
+                         "), so the program writes no manifest with it");
         return 1;
     }
     return 0;
@@ -64,15 +84,10 @@ int decode(const std::string& path) {
 
 int main(int argc, char** argv) {
     vextra::platform::keep_running_past_file_size_limit();
+    vextra::platform::keep_running_past_closed_pipe();
     const std::string command = argc > 1 ? argv[1] : "";
-    if (argc == 2 && command == "--help") {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (argc == 2 && command == "--version") {
-        std::cout << "vextra-template " VEXTRA_VERSION "\n";
-        return 0;
-    }
+    if (argc == 2 && command == "--help") return print_all(kUsage).value_or(0);
+    if (argc == 2 && command == "--version") return print_all("vextra-template " VEXTRA_VERSION "\n").value_or(0);
     if (command == "encode" && argc == 5 && std::string(argv[3]) == "-o") return encode(argv[2], argv[4]);
     if (command == "decode" && argc <= 3)
         return decode(argc == 3 ? argv[2] : std::string(vextra::manifest::kTemplateFileName));

@@ -59,5 +59,6 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> templates;
     if (const std::string folder = vextra::platform::program_folder(); !folder.empty())
         templates = {folder + "\\style.dll"};
-    return vextra::cli::run(arguments, templates, {std::cin, std::cout, std::cerr});
+    vextra::cli::StandardOutput out;
+    return vextra::cli::run(arguments, templates, {std::cin, out, std::cerr});
 }

@@ -13,39 +13,57 @@
 #include "platform/dialogs.h"
 #include "platform/executable.h"
 #include "platform/files.h"
+#include "platform/printable.h"
 #include "platform/rich_text_box.h"
+#include "platform/standard_output.h"
 #include "version.h"
 
 namespace vextra::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: vextra-cli status PATH...\n"
-    "       vextra-cli enable [--yes] [--template FILE] PATH...\n"
-    "       vextra-cli disable [--yes] PATH...\n"
+    "usage: vextra-cli status [-z] PATH...\n"
+    "       vextra-cli enable [--yes] [-z] [--template FILE] PATH...\n"
+    "       vextra-cli disable [--yes] [-z] PATH...\n"
     "       vextra-cli --help | --version\n";
 
 constexpr std::string_view kHelp =
     "\n"
     "Turns the new visual styles on or off for old Windows programs, as the Korvane Vextra window\n"
-    "does, for every program named.\n"
+    "does, for every program named, and prints a status line for each: \"PATH: STATUS\".\n"
     "\n"
-    "  status   prints for each program whether a manifest beside it asks for the visual styles\n"
-    "           (\"Yes\" or \"No\"), or \"own manifest\": the program carries one, and Windows then\n"
-    "           ignores a file beside it\n"
-    "  enable   asks (y/N), then writes the manifest beside the program, read-only, hidden and system\n"
-    "  disable  asks (y/N), then deletes it\n"
+    "  status   prints each program's status; it only looks, and changes nothing on disk\n"
+    "  enable   asks (y/N), then writes PATH.manifest from the template, read-only, hidden and system\n"
+    "  disable  asks (y/N), then deletes PATH.manifest\n"
     "\n"
-    "  --yes            answers every question Yes\n"
-    "  --template FILE  the manifest template; by default style.dll where vextra-cli is installed,\n"
-    "                   else in the working directory\n"
-    "  --               what follows is a PATH, even when it starts with -\n"
+    "STATUS is one of:\n"
+    "  Yes           an entry exists at PATH.manifest, whatever it holds and whatever its attributes\n"
+    "  No            nothing is at PATH.manifest\n"
+    "  own manifest  the program carries a manifest of its own, so Windows ignores a file beside it\n"
+    "\n"
+    "  --yes             answers every question Yes\n"
+    "  --template FILE   (or --template=FILE) the manifest template; by default the installed one,\n"
+    "                    style.dll where vextra-cli is installed, never one in the working directory\n"
+    "  -z, --null        ends each status record with a NUL byte instead of a line end, the path\n"
+    "                    written as its own bytes: \"PATH: STATUS\\0\", for scripts\n"
+    "  --                what follows is a PATH, even when it starts with -\n"
     "\n"
     "After enable and disable each program's last-write time is set to now, so that Windows reads\n"
     "its manifest afresh. Status lines go to standard output; questions and warnings to standard\n"
-    "error, as \"vextra-cli: PATH: reason\".\n"
-    "Exit status: 0 when every program ended as asked, 1 when any was refused, failed or declined,\n"
-    "2 on a usage error.\n";
+    "error, as \"vextra-cli: PATH: reason\". A program that is refused gets no status line.\n"
+    "In lines and messages a path is written so that it stays on its line: a backslash as \\\\,\n"
+    "tab, line feed, carriage return and escape as \\t, \\n, \\r and \\e, and every other byte of a\n"
+    "control character (U+0000-U+001F, U+007F-U+009F) or of what is not UTF-8 as \\xHH.\n"
+    "\n"
+    "Exit status:\n"
+    "  0      every program ended as asked\n"
+    "  1      a program was refused, failed, or its question was answered No; the others went on\n"
+    "  2      nothing was done: a usage error, or enable has no usable template\n"
+    "  3      the standard output took no more (a full disk, a closed output, no reader left): the\n"
+    "         program in hand was finished, the ones after it were left; a message says why, unless\n"
+    "         the reader went away\n"
+    "  128+N  stopped by signal N (Ctrl+C: 130; on Windows 0xC000013A for any stop request): the\n"
+    "         program in hand was finished, the ones after it were left\n";
 
 constexpr std::string_view kOwnManifest = "own manifest";
 // What a box with only an OK button returns.
@@ -63,16 +81,32 @@ std::optional<Command> command_named(std::string_view name) {
 struct Request {
     Command command = Command::Status;
     bool answer_yes = false;
+    bool null_records = false;
     std::optional<std::string> template_path;
     std::vector<std::string> paths;
 };
+
+// Says why the output took no more. A reader that has gone away (`| head`) chose to, and needs
+// no words.
+int output_lost(std::error_code error, std::ostream& err) {
+    if (error != std::errc::broken_pipe) err << "vextra-cli: write error: " << platform::error_text(error) << '\n';
+    return exit_status::kOutputLost;
+}
+
+// Prints --help or --version, and returns the exit status.
+int print(std::string_view text, const Streams& streams) {
+    const std::error_code error = streams.out.write(text);
+    return error ? output_lost(error, streams.err) : exit_status::kSuccess;
+}
+
+constexpr std::string_view kTemplateIs = "--template=";
 
 // Reads the arguments into `request`. Returns the exit status when they ask for nothing to be done
 // to any program: --help, --version, or a usage error, each already printed.
 std::optional<int> parse(const std::vector<std::string>& arguments, Request& request,
                          const Streams& streams) {
     const auto usage_error = [&streams](std::string_view why, std::string_view what = {}) {
-        streams.err << "vextra-cli: " << why << what << '\n' << kUsage;
+        streams.err << "vextra-cli: " << why << platform::printable(what) << '\n' << kUsage;
         return exit_status::kUsage;
     };
     std::optional<Command> command;
@@ -83,16 +117,18 @@ std::optional<int> parse(const std::vector<std::string>& arguments, Request& req
             if (argument == "--") {
                 options_ended = true;
             } else if (argument == "--help") {
-                streams.out << kUsage << kHelp;
-                return exit_status::kSuccess;
+                return print(std::string(kUsage) + std::string(kHelp), streams);
             } else if (argument == "--version") {
-                streams.out << "vextra-cli " VEXTRA_VERSION "\n";
-                return exit_status::kSuccess;
+                return print("vextra-cli " VEXTRA_VERSION "\n", streams);
             } else if (argument == "--yes") {
                 request.answer_yes = true;
+            } else if (argument == "-z" || argument == "--null") {
+                request.null_records = true;
             } else if (argument == "--template") {
                 if (++i == arguments.size()) return usage_error("--template needs a FILE");
                 request.template_path = arguments[i];
+            } else if (argument.rfind(kTemplateIs, 0) == 0) {
+                request.template_path = argument.substr(kTemplateIs.size());
             } else {
                 return usage_error("unknown option ", argument);
             }
@@ -134,7 +170,7 @@ public:
     bool ended_as_asked() const { return ended_as_asked_; }
 
     void warn(std::string_view reason) {
-        streams_.err << "vextra-cli: " << path_ << ": " << reason << '\n';
+        streams_.err << "vextra-cli: " << platform::printable(path_) << ": " << platform::printable(reason) << '\n';
         ended_as_asked_ = false;
     }
 
@@ -151,7 +187,7 @@ public:
 private:
     bool ask(const std::string& question) {
         // The path leads, since the core names only the file and many folders may hold one of its name.
-        streams_.err << path_ << ": " << question << "? [y/N] " << std::flush;
+        streams_.err << platform::printable(path_) << ": " << platform::printable(question) << "? [y/N] " << std::flush;
         std::string answer;
         if (!std::getline(streams_.in, answer)) {
             streams_.err << '\n';  // no answer will come: what follows starts on a line of its own
@@ -166,27 +202,51 @@ private:
     bool ended_as_asked_ = true;
 };
 
-std::string default_template(const std::vector<std::string>& candidates) {
-    for (const std::string& candidate : candidates)
-        if (platform::path_exists(candidate)) return candidate;
-    return std::string(manifest::kTemplateFileName);
+// Loads the template enable writes from, once, before any program: the one named, else the first
+// installed one that is there. Never one from the working directory, where a downloaded folder of
+// programs might bring its own. When none is usable, says which files were tried and why.
+bool load_usable_template(platform::RichTextBox& manif, const std::optional<std::string>& named,
+                          const std::vector<std::string>& installed, std::ostream& err) {
+    const std::vector<std::string> candidates = named ? std::vector<std::string>{*named} : installed;
+    if (candidates.empty()) {
+        err << "vextra-cli: no installed template: the folder of vextra-cli is unknown; name one with --template FILE\n";
+        return false;
+    }
+    std::string refusals;
+    for (const std::string& path : candidates) {
+        std::string why_not;
+        if (manifest::load_template(manif, path, &why_not)) {
+            const std::string error = manifest::manifest_text_error(manif);
+            if (error.empty()) return true;
+            why_not = "not a manifest: its text is not a well-formed XML document (" + error + ")";
+        }
+        refusals += "vextra-cli: template " + platform::printable(path) + ": " + platform::printable(why_not) + '\n';
+        // What is there is the template, and no use; where nothing is, the next place may hold one.
+        if (platform::path_exists(path)) break;
+    }
+    err << refusals;
+    return false;
 }
 
-// Loads the template for Enable. The core's warning names only style.dll, so the file actually
-// tried, and why it is not usable, is said once here.
-bool load_usable_template(platform::RichTextBox& manif, const std::string& path, std::ostream& err) {
-    if (!manifest::load_template(manif, path)) {
-        err << "vextra-cli: " << path << ": could not be loaded as an RTF document of at most "
-            << (manifest::kTemplateSizeLimit >> 20) << " MiB\n";
-        return false;
+// The status records on the output: "PATH: STATUS" and a line end, the path escaped so that each
+// line names one program; with --null the path's own bytes and a NUL, for scripts.
+class StatusRecords {
+public:
+    StatusRecords(Output& out, bool null_terminated) : out_(out), null_terminated_(null_terminated) {}
+
+    // Writes nothing more once a record did not arrive, whose reason error() then gives.
+    void write(const std::string& path, std::string_view status) {
+        if (error_) return;
+        const char end = null_terminated_ ? '\0' : '\n';
+        error_ = out_.write((null_terminated_ ? path : platform::printable(path)) + ": " + std::string(status) + end);
     }
-    if (const std::string error = manifest::manifest_text_error(manif); !error.empty()) {
-        err << "vextra-cli: " << path << ": the template's text is not a well-formed XML document (" << error
-            << ")\n";
-        return false;
-    }
-    return true;
-}
+    std::error_code error() const { return error_; }
+
+private:
+    Output& out_;
+    const bool null_terminated_;
+    std::error_code error_;
+};
 
 // A path that names nothing, or a folder, is no program; the system's words say which.
 bool names_a_file(const std::string& path, Terminal& terminal) {
@@ -199,44 +259,61 @@ bool names_a_file(const std::string& path, Terminal& terminal) {
 
 // What the window does with a drop of `path` followed by a click on Enable or Disable, then the
 // program's status line as a fresh drop would show it. A refused program gets no status line.
-void apply(Command command, const std::string& path, const platform::RichTextBox& manif, bool template_usable,
-           Terminal& terminal, std::ostream& out) {
+void apply(Command command, const std::string& path, const platform::RichTextBox& manif, Terminal& terminal,
+           StatusRecords& records) {
     if (!names_a_file(path, terminal)) return;
     manifest::Selection selection;
     if (!manifest::select_target(selection, path, terminal)) return;
     if (command != Command::Status) {
         if (command == Command::Enable)
-            manifest::enable(selection.exelink, selection.style_status, manif, template_usable, terminal);
+            manifest::enable(selection.exelink, selection.style_status, manif, /*template_usable=*/true, terminal);
         else
             manifest::disable(selection.exelink, selection.style_status, terminal);
         manifest::select_target(selection, path, terminal);
     }
     const std::string_view status =
         platform::embedded_manifest(path) ? kOwnManifest : std::string_view(selection.style_status);
-    out << path << ": " << status << '\n';
+    records.write(path, status);
+}
+
+// run() up to the end of the output.
+int run_to_the_last_write(const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& installed_templates, const Streams& streams) {
+    Request request;
+    if (const std::optional<int> status = parse(arguments, request, streams)) return *status;
+
+    // Without a usable template enable touches no program at all.
+    platform::RichTextBox manif;
+    if (request.command == Command::Enable &&
+        !load_usable_template(manif, request.template_path, installed_templates, streams.err))
+        return exit_status::kUsage;
+
+    Terminal terminal(streams, request.answer_yes);
+    StatusRecords records(streams.out, request.null_records);
+    bool all_ended_as_asked = true;
+    for (const std::string& path : request.paths) {
+        terminal.begin(path);
+        apply(request.command, path, manif, terminal, records);
+        // The program in hand is finished: its line is written after its work. Those after it are
+        // left when nothing can tell what became of them.
+        if (records.error()) return output_lost(records.error(), streams.err);
+        all_ended_as_asked = all_ended_as_asked && terminal.ended_as_asked();
+    }
+    return all_ended_as_asked ? exit_status::kSuccess : exit_status::kFailure;
 }
 
 }  // namespace
 
-int run(const std::vector<std::string>& arguments, const std::vector<std::string>& default_templates,
+std::error_code StandardOutput::write(std::string_view bytes) { return platform::write_standard_output(bytes); }
+
+std::error_code StandardOutput::finish() { return platform::close_standard_output(); }
+
+int run(const std::vector<std::string>& arguments, const std::vector<std::string>& installed_templates,
         const Streams& streams) {
-    Request request;
-    if (const std::optional<int> status = parse(arguments, request, streams)) return *status;
-
-    platform::RichTextBox manif;
-    const bool template_usable =
-        request.command == Command::Enable &&
-        load_usable_template(manif, request.template_path.value_or(default_template(default_templates)),
-                             streams.err);
-
-    Terminal terminal(streams, request.answer_yes);
-    bool all_ended_as_asked = true;
-    for (const std::string& path : request.paths) {
-        terminal.begin(path);
-        apply(request.command, path, manif, template_usable, terminal, streams.out);
-        all_ended_as_asked = all_ended_as_asked && terminal.ended_as_asked();
-    }
-    return all_ended_as_asked ? exit_status::kSuccess : exit_status::kFailure;
+    const int status = run_to_the_last_write(arguments, installed_templates, streams);
+    if (status == exit_status::kOutputLost) return status;
+    if (const std::error_code error = streams.out.finish()) return output_lost(error, streams.err);
+    return status;
 }
 
 }  // namespace vextra::cli

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "manifest/template_store.h"
 
+#include <optional>
 #include <stdexcept>
 
+#include "platform/files.h"
+#include "platform/rtf_reader.h"
 #include "platform/text.h"
 #include "platform/xml.h"
 
@@ -22,6 +25,16 @@ std::array<std::string_view, 256> replacements_by_second_byte() {
         table[static_cast<unsigned char>(code[1])] = pair.replacement;
     }
     return table;
+}
+
+// Why a template did not load: the system's words when its file could not be read, else that the
+// bytes read are no RTF document.
+std::string load_failure(std::error_code read_error) {
+    if (read_error == std::errc::file_too_large)
+        return platform::error_text(read_error) + ": a template is at most " +
+               std::to_string(kTemplateSizeLimit >> 20) + " MiB";
+    if (read_error) return platform::error_text(read_error);
+    return "not an RTF document (or one cut short)";
 }
 
 }  // namespace
@@ -45,13 +58,17 @@ void decode_text(std::string& text) {
     text.resize(static_cast<std::size_t>(end - text.data()));
 }
 
-bool load_template(platform::RichTextBox& manif, const std::string& path) {
-    const bool loaded = manif.load_rtf(path, kTemplateSizeLimit);
-    std::string text = manif.take_text();
+bool load_template(platform::RichTextBox& manif, const std::string& path, std::string* why_not) {
+    std::string document;
+    const std::error_code read_error = platform::read_file(path, document, kTemplateSizeLimit);
+    std::optional<std::string> loaded;
+    if (!read_error) loaded = platform::rtf_plain_text(document);
+    if (!loaded && why_not) *why_not = load_failure(read_error);
+    std::string text = loaded ? std::move(*loaded) : manif.take_text();
     platform::erase_all(text, kMarker);
     decode_text(text);
     manif.set_text(std::move(text));
-    return loaded;
+    return loaded.has_value();
 }
 
 std::string manifest_text_error(const platform::RichTextBox& manif) { return platform::xml_error(manif.text()); }

@@ -40,8 +40,11 @@ void decode_text(std::string& text);
 // Loads the template from `path` (by default the bare name, so from the working directory),
 // strips the marker and decodes the text, leaving the result in `manif`. The marker and decode
 // passes run even when the load fails; they then find nothing in the initial content.
-// Returns whether the template itself loaded.
-bool load_template(platform::RichTextBox& manif, const std::string& path = std::string(kTemplateFileName));
+// Returns whether the template itself loaded; when it did not, `why_not` (if given) receives the
+// reason in words for the user: the system's, when the file cannot be read (missing, not allowed,
+// not a regular file, over kTemplateSizeLimit), or that it is no whole RTF document.
+bool load_template(platform::RichTextBox& manif, const std::string& path = std::string(kTemplateFileName),
+                   std::string* why_not = nullptr);
 
 // Empty when the manifest text in `manif` can be written as a manifest: a well-formed XML document
 // with a root element. Otherwise why not; a manifest that is not one stops its program from starting.

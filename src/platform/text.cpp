@@ -26,6 +26,23 @@ void append_utf8(std::string& out, char32_t cp) {
     }
 }
 
+std::optional<char32_t> next_code_point(std::string_view text, std::size_t pos, std::size_t& length) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    // 0x80 to 0xC1 never lead, nor 0xF5 to 0xFF (they would start code points past U+10FFFF).
+    length = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || pos + length > text.size()) return std::nullopt;
+    if (length == 1) return lead;
+    char32_t cp = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[pos + i]);
+        if ((c & 0xC0) != 0x80) return std::nullopt;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    return cp;
+}
+
 namespace detail {
 namespace {
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Text helpers shared by the RTF reader and the template store. All text is UTF-8.
+// Text helpers shared by the RTF reader, the template store and the command-line tools. All text
+// is UTF-8.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,6 +12,10 @@ namespace vextra::platform {
 
 // Appends the UTF-8 form of a Unicode code point (U+0000 to U+10FFFF; surrogates become U+FFFD).
 void append_utf8(std::string& out, char32_t code_point);
+
+// The code point whose UTF-8 form starts `text` at `pos`, and that form's `length` in bytes;
+// nullopt for bytes that are not UTF-8 (an overlong form, a surrogate, past U+10FFFF, cut short).
+std::optional<char32_t> next_code_point(std::string_view text, std::size_t pos, std::size_t& length);
 
 namespace detail {
 struct Utf8Char {
