@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The rich-text holder that keeps the manifest text: it loads RTF, gives and takes its content as
-// plain text, and saves that text as a plain-text file. It is never shown.
+// The rich-text holder that keeps the manifest text: it starts with an RTF document of its own and
+// gives and takes its content as plain text. The template store fills it from the template's RTF;
+// Enable writes its text as the manifest. It is never shown.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <utility>
 
 namespace vextra::platform {
 
@@ -22,18 +22,10 @@ public:
 
     RichTextBox();
 
-    // Replaces the content with the RTF document at `path`. A file that is missing, unreadable,
-    // not a regular file, larger than `limit` bytes or not a whole RTF document leaves the content
-    // as it was and returns false.
-    bool load_rtf(const std::string& path, std::uint64_t limit);
-
     const std::string& text() const { return text_; }
     void set_text(std::string text) { text_ = std::move(text); }
     // Moves the text out, to be changed in place and set again; the box is empty meanwhile.
     std::string take_text() { return std::move(text_); }
-
-    // Writes the content as plain text, replacing the file's content (see save_file).
-    std::error_code save_text(const std::string& path) const;
 
 private:
     std::string text_;
