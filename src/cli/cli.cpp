@@ -257,22 +257,27 @@ bool names_a_file(const std::string& path, Terminal& terminal) {
     return !error;
 }
 
-// What the window does with a drop of `path` followed by a click on Enable or Disable, then the
-// program's status line as a fresh drop would show it. A refused program gets no status line.
+// For enable and disable, what the window does with a drop of `path` followed by a click on Enable
+// or Disable; then, for every command, the program's status line as it is now on disk. Status only
+// looks. A refused program gets no status line.
 void apply(Command command, const std::string& path, const platform::RichTextBox& manif, Terminal& terminal,
            StatusRecords& records) {
     if (!names_a_file(path, terminal)) return;
-    manifest::Selection selection;
-    if (!manifest::select_target(selection, path, terminal)) return;
-    if (command != Command::Status) {
+    if (command == Command::Status) {
+        if (!manifest::has_executable_ending(path)) {
+            terminal.warn(manifest::not_executable_message(path));
+            return;
+        }
+    } else {
+        manifest::Selection selection;
+        if (!manifest::select_target(selection, path, terminal)) return;
         if (command == Command::Enable)
             manifest::enable(selection.exelink, selection.style_status, manif, /*template_usable=*/true, terminal);
         else
             manifest::disable(selection.exelink, selection.style_status, terminal);
-        manifest::select_target(selection, path, terminal);
     }
     const std::string_view status =
-        platform::embedded_manifest(path) ? kOwnManifest : std::string_view(selection.style_status);
+        platform::embedded_manifest(path) ? kOwnManifest : manifest::style_status_of(path);
     records.write(path, status);
 }
 

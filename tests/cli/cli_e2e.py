@@ -173,7 +173,16 @@ class Batch(CliCase):
             self.assertEqual(read(program), PROGRAM, "the program itself is not changed")
         self.assertFalse(os.path.lexists(readme + ".manifest") or os.path.lexists(missing + ".manifest"))
 
+        # Status only looks: a manifest made plain again stays plain, its inode untouched.
+        plain_again = programs[0] + ".manifest"
+        os.chmod(plain_again, 0o644)
+        os.removexattr(plain_again, "user.DOSATTRIB")
+        before = os.lstat(plain_again)
         check_streams(cli("status", *arguments, cwd=self.dir), "Yes")
+        after = os.lstat(plain_again)
+        self.assertEqual((after.st_mode, after.st_ctime_ns), (before.st_mode, before.st_ctime_ns))
+        self.assertIsNone(dos_attrib(plain_again))
+        os.chmod(plain_again, 0o444)
 
         for program in programs:
             set_back_a_year(program)

@@ -168,8 +168,8 @@ TEST_F(Cli, StatusPrintsALinePerProgramAndRefusesTheRest) {
     const std::string is_a_directory = platform::error_text(std::make_error_code(std::errc::is_a_directory));
     EXPECT_EQ(run.err, refusal(text, "notes.txt") + warning(missing, platform::error_text(kFileNotFound)) +
                            warning(folder, is_a_directory) + refusal(odd_case, "Odd.Exe"));
-    // As a drop in the window leaves it: the manifest found is read-only, hidden and system.
-    EXPECT_EQ(attributes(manifest_of(has_manifest)), kManifestOnDisk);
+    // Status only looks: the manifest found keeps its attributes, and nothing else appears.
+    EXPECT_EQ(attributes(manifest_of(has_manifest)), 0x20u);
     EXPECT_FALSE(platform::path_exists(manifest_of(plain)));
 
     EXPECT_EQ(run_cli({"status", plain, has_manifest}).status, 0);
