@@ -58,14 +58,17 @@ std::error_code save_file(const std::string& path, std::string_view content);
 // Creates a new regular file at `path` holding `content`, atomically (there is no file at `path`
 // until all of it is there), and never replaces or follows anything already there: a file, a link
 // (one that leads nowhere too), a folder, a FIFO. Then it fails with an error equal to
-// std::errc::file_exists on both systems. The file's permissions
-// are those any new file gets (0666 within the umask on Linux).
+// std::errc::file_exists on both systems. The file's permissions are those any new file gets (0666
+// within the umask on Linux).
 // On Linux the file has no name until it is whole (O_TMPFILE), so a process killed on the way
 // leaves nothing behind, and an append-only folder takes it too. Where the file system cannot make
 // such a file, or /proc is missing on a kernel before 6.10, it is written like save_file's
 // temporary and renamed without replacing (RENAME_NOREPLACE, else a hard link), with the same
-// refusal of append-only and immutable folders. On Windows it is save_file's temporary, renamed
-// without replacing.
+// refusal of append-only and immutable folders. On Windows it is save_file's temporary, given the
+// name by a hard link that never replaces (under Wine a Unix link() that also fails over a link
+// leading nowhere, which Wine does not see), or, on a file system without hard links, by a rename
+// that never replaces; a process killed between the link and the removal of the temporary's name
+// leaves that name to the next process's clean-up.
 std::error_code create_file(const std::string& path, std::string_view content);
 
 // Reads the whole regular file at `path`, without following a link and without blocking. Refuses

@@ -11,10 +11,12 @@
 #include "platform/files.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -307,20 +309,48 @@ std::error_code set_attributes_of(HANDLE handle, DWORD attributes) {
 
 enum class Replace { Entry, Never };
 
+// What a rename or a link through a handle takes: whether to replace, and the new name `path` (a
+// \\?\ path) as an NT path, \??\ in place of \\?\. Both kinds of information share this layout.
+template <typename Information>
+std::optional<std::vector<unsigned char>> new_name(const std::wstring& path, Replace replace) {
+    if (path.rfind(L"\\\\?\\", 0) != 0) return std::nullopt;
+    const std::wstring target = L"\\??\\" + path.substr(4);
+    std::vector<unsigned char> buffer(sizeof(Information) + target.size() * sizeof(wchar_t));
+    auto* information = reinterpret_cast<Information*>(buffer.data());
+    information->ReplaceIfExists = replace == Replace::Entry;
+    information->RootDirectory = nullptr;
+    information->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), information->FileName);
+    return buffer;
+}
+
 // Gives the file open as `handle` the name `path` (a \\?\ path), replacing the entry there as an
 // entry (a link there is replaced, never followed) or, with Replace::Never, failing over any entry
 // there. The rename goes through the handle, so the file stays held by it all the way.
 std::error_code rename_over(HANDLE handle, const std::wstring& path, Replace replace = Replace::Entry) {
-    if (path.rfind(L"\\\\?\\", 0) != 0) return windows_error(ERROR_NOT_SUPPORTED);
-    // The rename takes an NT path: \??\ in place of \\?\.
-    const std::wstring target = L"\\??\\" + path.substr(4);
-    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = replace == Replace::Entry;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-    std::copy(target.begin(), target.end(), rename->FileName);
-    return set_information(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    auto rename = new_name<FILE_RENAME_INFO>(path, replace);
+    if (!rename) return windows_error(ERROR_NOT_SUPPORTED);
+    return set_information(handle, FileRenameInfo, rename->data(), static_cast<DWORD>(rename->size()));
+}
+
+// Gives the file open as `handle` a second name, `path` (a \\?\ path), failing over any entry
+// there with ERROR_ALREADY_EXISTS. Win32 has no call for it on a handle; ntdll's is found at run
+// time, so that nothing beyond kernel32 is imported for it.
+std::error_code link_without_replacing(HANDLE handle, const std::wstring& path) {
+    using SetInformationFile = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+    using StatusToError = ULONG(NTAPI*)(NTSTATUS);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto set_information_file = reinterpret_cast<SetInformationFile>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtSetInformationFile")));
+    const auto status_to_error =
+        reinterpret_cast<StatusToError>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    auto link = new_name<FILE_LINK_INFORMATION>(path, Replace::Never);
+    if (!set_information_file || !status_to_error || !link) return windows_error(ERROR_NOT_SUPPORTED);
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        set_information_file(handle, &io, link->data(), static_cast<ULONG>(link->size()), FileLinkInformation);
+    if (status < 0) return windows_error(status_to_error(status));
+    return {};
 }
 
 // Wine removes the target of a Unix symbolic link whichever way the link is deleted, but a rename
@@ -370,6 +400,19 @@ std::error_code save_through_temporary(const std::wstring& target, std::string_v
     if (!error && !FlushFileBuffers(file.get())) error = last_error();
     // The finished file is an ordinary one, not hidden like the temporary.
     if (!error) error = set_attributes_of(file.get(), FILE_ATTRIBUTE_NORMAL);
+    if (!error && replace == Replace::Never) {
+        // A hard link first: under Wine it is Unix's link(), which fails over a Unix link that leads
+        // nowhere as over anything else, where Wine, which cannot see that link, renames over it.
+        error = link_without_replacing(file.get(), target);
+        const bool no_hard_links = error == windows_error(ERROR_INVALID_FUNCTION) ||
+                                   error == windows_error(ERROR_NOT_SUPPORTED);  // FAT, some shares
+        if (!no_hard_links) {
+            // Linked or refused, the temporary's own name goes.
+            mark_for_deletion(file.get());
+            return error;
+        }
+        error.clear();
+    }
     if (!error) error = rename_over(file.get(), target, replace);
     if (error) mark_for_deletion(file.get());
     return error;

@@ -15,7 +15,9 @@
 #include <ostream>
 
 #include "file_snapshot.h"
+#include "saves_sweep_once.h"
 #include "temp_dir.h"
+#include "tree_snapshot.h"
 
 namespace vextra::platform {
 namespace {
@@ -48,6 +50,8 @@ std::vector<std::string> names_in(const std::string& directory) {
         names.push_back(entry.path().filename().string());
     return names;
 }
+
+std::string base_name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 TEST(FileAttributes, AreStoredAsWineStoresThem) {
     struct Case {
@@ -197,6 +201,63 @@ TEST(SaveFile, FailsWithoutTouchingTheTarget) {
     std::vector<std::string> names = names_in(dir.path());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"folder", "ro.manifest"}));
+}
+
+mode_t current_umask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+TEST(NewFile, MakesANewFileWithTheModeOfAnyNewFileAndNothingElse) {
+    TempDir dir;
+    const std::string path = dir.file("app.exe.manifest");
+    const std::string content("<assembly/>\r\n\0\xFF", 15);
+    ASSERT_FALSE(create_file(path, content));
+    EXPECT_EQ(read_whole_file(path), content);
+    EXPECT_EQ(mode_of(path), 0666 & ~current_umask());
+    EXPECT_EQ(dos_attrib(path), std::nullopt);
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
+}
+
+// Whatever is at the path stays as it was, and nothing else appears in the folder: not the file,
+// not a temporary, not what a link leads to.
+TEST(NewFile, NeverReplacesNorFollowsWhatIsThere) {
+    struct Case {
+        const char* name;
+        std::function<void(TempDir&, const std::string&)> make;  // the entry at the path
+    };
+    const Case cases[] = {
+        {"a file", [](TempDir& d, const std::string& at) { d.write(base_name(at), "another program's"); }},
+        {"a read-only file",
+         [](TempDir& d, const std::string& at) { ASSERT_FALSE(set_attributes(d.write(base_name(at), "ro"), 7)); }},
+        {"an empty file", [](TempDir& d, const std::string& at) { d.write(base_name(at), ""); }},
+        {"a link leading nowhere", [](TempDir&, const std::string& at) { ASSERT_EQ(symlink("missing", at.c_str()), 0); }},
+        {"a link to a file",
+         [](TempDir& d, const std::string& at) {
+             d.write("notes.txt", "mine");
+             ASSERT_EQ(symlink("notes.txt", at.c_str()), 0);
+         }},
+        {"a folder", [](TempDir&, const std::string& at) { ASSERT_TRUE(std::filesystem::create_directory(at)); }},
+        {"a FIFO", [](TempDir&, const std::string& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.file("app.exe.manifest");
+        c.make(dir, path);
+        const test::Tree before = test::tree_of(dir.path());
+        EXPECT_EQ(create_file(path, "<assembly/>"), std::errc::file_exists);
+        EXPECT_EQ(test::changed_paths(before, test::tree_of(dir.path())), std::vector<std::string>{});
+    }
+    TempDir dir;
+    EXPECT_EQ(create_file(dir.file("missing/app.exe.manifest"), "x"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{});
+}
+
+// A batch of saves in one folder lists it once (see save_file).
+TEST(Saves, ClearTheirFolderOfKilledSavesTemporariesOnceAProcess) {
+    test::expect_saves_clear_a_folder_once(".vextra-Ab12Cd", ".vextra-Ef34Gh");
 }
 
 TEST(ReadFile, ReadsBytesExactlyAndReportsMissingFiles) {

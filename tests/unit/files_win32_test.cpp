@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/xml.h"
+#include "saves_sweep_once.h"
 #include "temp_dir.h"
 
 namespace vextra::platform {
@@ -201,6 +202,55 @@ TEST(SaveFile, SavesAtOnceInOneFolderLeaveEachOthersTemporaryAlone) {
         EXPECT_EQ(read_whole_file(saver.path), std::to_string(saver.error ? saver.saves - 1 : saver.saves));
     }
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"one.exe.manifest", "two.exe.manifest"}));
+}
+
+TEST(NewFile, MakesAVisibleNewFileAndNothingElse) {
+    TempDir dir;
+    const std::string path = dir.file("app.exe.manifest");
+    const std::string content("<assembly/>\r\n\0\xFF", 15);
+    ASSERT_FALSE(create_file(path, content));
+    EXPECT_EQ(read_whole_file(path), content);
+    EXPECT_EQ(lookup_name(path), "app.exe.manifest");
+    EXPECT_EQ(attributes_of(path) & kMeaningful, 0u);
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
+}
+
+// Whatever is at the path keeps its content and attributes, and nothing appears in the folder.
+TEST(NewFile, NeverReplacesWhatIsThere) {
+    TempDir dir;
+    ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(dir.file("folder.manifest"))));
+    struct Case {
+        const char* name;
+        std::string path;
+        unsigned attributes;
+    };
+    const Case cases[] = {
+        {"a file", saved(dir.file("file.manifest"), "theirs"), 0},
+        {"an empty file", saved(dir.file("empty.manifest"), ""), 0},
+        {"a read-only file", saved(dir.file("ro.manifest"), "theirs"), 1},
+        {"a hidden, system file", saved(dir.file("hidden.manifest"), "theirs"), 6},
+        {"a folder", dir.file("folder.manifest"), FILE_ATTRIBUTE_DIRECTORY},
+    };
+    for (const Case& c : cases) {
+        if (c.attributes != FILE_ATTRIBUTE_DIRECTORY) {
+            ASSERT_FALSE(set_attributes(c.path, c.attributes));
+        }
+    }
+    const std::vector<std::string> names = names_in(dir.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string content = c.attributes == FILE_ATTRIBUTE_DIRECTORY ? "" : read_whole_file(c.path);
+        EXPECT_EQ(create_file(c.path, "<assembly/>"), std::errc::file_exists);
+        EXPECT_EQ(attributes_of(c.path) & kMeaningful, c.attributes);
+        EXPECT_EQ(c.attributes == FILE_ATTRIBUTE_DIRECTORY ? "" : read_whole_file(c.path), content);
+    }
+    EXPECT_EQ(names_in(dir.path()), names);
+    EXPECT_EQ(create_file(dir.file("missing/app.exe.manifest"), "x"), win32_error(ERROR_PATH_NOT_FOUND));
+}
+
+// A batch of saves in one folder lists it once (see save_file).
+TEST(Saves, ClearTheirFolderOfKilledSavesTemporariesOnceAProcess) {
+    test::expect_saves_clear_a_folder_once(".vextra-00001234000056780001.tmp", ".vextra-00001234000056780002.tmp");
 }
 
 TEST(SaveFile, FailsWithoutTouchingTheTarget) {
@@ -465,25 +515,27 @@ TEST(UnixLinks, WhatALinkLeadsToIsNeverReadOrChanged) {
     struct Case {
         const char* name;
         Target target;
-        std::error_code set, save, remove, read;
+        std::error_code set, save, remove, read, create;
         After after_save, after_delete;  // when they succeed
     };
     const std::error_code none;
     const std::error_code not_supported = win32_error(ERROR_NOT_SUPPORTED);
     const std::error_code not_found = win32_error(ERROR_FILE_NOT_FOUND);
     const std::error_code denied = win32_error(ERROR_ACCESS_DENIED);
+    const std::error_code exists = std::make_error_code(std::errc::file_exists);
     const Case cases[] = {
-        {"to a hidden system file", Target::File, not_supported, none, none, not_supported, After::TheNewFile,
+        {"to a hidden system file", Target::File, not_supported, none, none, not_supported, exists, After::TheNewFile,
          After::Nothing},
-        {"to a read-only file", Target::ReadOnlyFile, not_supported, none, none, not_supported, After::TheNewFile,
-         After::Nothing},
-        // Wine does not see a link that leads nowhere; a rename replaces it all the same.
-        {"leading nowhere", Target::Nothing, not_found, none, not_found, not_found, After::TheNewFile,
+        {"to a read-only file", Target::ReadOnlyFile, not_supported, none, none, not_supported, exists,
+         After::TheNewFile, After::Nothing},
+        // Wine does not see a link that leads nowhere; a rename replaces it all the same, but not one
+        // that must not replace.
+        {"leading nowhere", Target::Nothing, not_found, none, not_found, not_found, exists, After::TheNewFile,
          After::StillALink},
         // Wine refuses to rename anything over a link to a folder or to a FIFO.
-        {"to a folder", Target::Folder, not_supported, denied, denied, not_supported, After::StillALink,
+        {"to a folder", Target::Folder, not_supported, denied, denied, not_supported, exists, After::StillALink,
          After::StillALink},
-        {"to a FIFO", Target::Fifo, not_supported, denied, not_supported, not_supported, After::StillALink,
+        {"to a FIFO", Target::Fifo, not_supported, denied, not_supported, not_supported, exists, After::StillALink,
          After::StillALink},
     };
     struct Operation {
@@ -505,6 +557,7 @@ TEST(UnixLinks, WhatALinkLeadsToIsNeverReadOrChanged) {
              return error;
          },
          &Case::read, nullptr},
+        {"create", [](const std::string& path) { return create_file(path, "new"); }, &Case::create, nullptr},
     };
     for (const auto& c : cases) {
         for (const Operation& operation : operations) {
@@ -635,6 +688,7 @@ TEST(UnixFifos, AreNeitherReadNorGivenAttributes) {
     EXPECT_TRUE(path_exists(fifo));
     // Wine refuses to rename a file over a FIFO.
     EXPECT_EQ(save_file(fifo, "new"), win32_error(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(create_file(fifo, "new"), std::errc::file_exists);
     EXPECT_TRUE(unix_side.is_fifo(fifo));
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"}) << "no temporary left behind";
     // The folder's clean-up cannot delete a FIFO.

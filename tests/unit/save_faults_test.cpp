@@ -16,8 +16,10 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "command_output.h"
+#include "inode_flags.h"
 #include "platform/files.h"
 #include "save_contents.h"
 #include "temp_dir.h"
@@ -199,9 +201,26 @@ TEST(SaveFaults, WithoutLocksASaveStillGoesThrough) {
     EXPECT_EQ(command_output(command), "saved\n.vextra-Ab12Cd\napp.exe.manifest\n100\n");
 }
 
-TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {
+// How a killed save is made: the driver's loop and the faults of the system it meets.
+struct KilledSave {
+    const char* name;
+    std::vector<std::string> loop;  // the driver's arguments but the path: the loop, then faults
+    bool leaves_no_name;            // a kill at any moment leaves no temporary behind
+};
+
+class KilledSaves : public testing::TestWithParam<KilledSave> {};
+
+// A save killed at any moment leaves the old manifest, the new one or none, never part of one. A
+// file created without a name leaves nothing else either; a named temporary is removed by the next
+// save in the folder.
+TEST_P(KilledSaves, LeaveTheOldTheNewOrNoManifestNeverPartOfOne) {
     TempDir dir;
     const std::string manifest = dir.file("app.exe.manifest");
+    std::vector<std::string> arguments = {VEXTRA_SAVE_DRIVER, GetParam().loop.front(), manifest};
+    arguments.insert(arguments.end(), GetParam().loop.begin() + 1, GetParam().loop.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
@@ -210,7 +229,7 @@ TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {
     for (int kill = 0; kill < 250; ++kill) {
         const pid_t saver = fork();
         if (saver == 0) {
-            execl(VEXTRA_SAVE_DRIVER, VEXTRA_SAVE_DRIVER, "loop", manifest.c_str(), static_cast<char*>(nullptr));
+            execv(VEXTRA_SAVE_DRIVER, argv.data());
             _exit(127);
         }
         std::this_thread::sleep_for(std::chrono::microseconds(microseconds(random)));
@@ -218,6 +237,11 @@ TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {
         int status = 0;
         waitpid(saver, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saver ended on its own: " << status;
+        if (GetParam().leaves_no_name) {
+            std::set<std::string> names = names_in(dir.path());
+            names.erase("app.exe.manifest");
+            ASSERT_EQ(names, std::set<std::string>{}) << "kill " << kill;
+        }
         if (!path_exists(manifest)) {
             seen.insert("none");
             continue;
@@ -230,6 +254,136 @@ TEST(SaveFaults, AKilledSaveLeavesTheOldTheNewOrNoManifestNeverPartOfOne) {
     ASSERT_FALSE(save_file(manifest, kShortContent));
     EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"app.exe.manifest"});
     EXPECT_EQ(seen, (std::set<std::string>{"long", "none", "short"})) << "the kills did not fall in every stage";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SaveFaults, KilledSaves,
+    testing::Values(KilledSave{"SaveFile", {"loop"}, false}, KilledSave{"CreateFile", {"create-loop"}, true},
+                    KilledSave{"CreateFileWithoutUnnamedFiles", {"create-loop", "no-tmpfile"}, false},
+                    KilledSave{"CreateFileWithoutUnnamedFilesNorRenameNoReplace",
+                               {"create-loop", "no-tmpfile", "no-noreplace"}, false}),
+    [](const testing::TestParamInfo<KilledSave>& info) { return std::string(info.param.name); });
+
+std::string failed(std::errc error) { return "failed: " + error_text(std::make_error_code(error)) + "\n"; }
+
+// What a system may lack that create_file uses, and its way around it: it creates a new file all
+// the same, with the permissions of any new file, and refuses a name already taken, also when
+// several programs create the same file at once (exactly one of them then does).
+TEST(SaveFaults, CreateNeverReplacesWhateverTheSystemLacks) {
+    struct Lack {
+        const char* name;
+        const char* faults;  // the driver's
+        bool without_proc;   // an empty folder mounted over /proc
+    };
+    const Lack lacks[] = {
+        {"nothing", "", false},
+        {"unnamed files", "no-tmpfile", false},
+        {"unnamed files and renames that never replace", "no-tmpfile no-noreplace", false},
+        {"linking a descriptor itself", "no-empty-path", false},
+        // Last: a system without user namespaces skips it.
+        {"linking a descriptor itself, and /proc", "no-empty-path", true},
+    };
+    const std::string exists = failed(std::errc::file_exists);
+    for (const Lack& lack : lacks) {
+        SCOPED_TRACE(lack.name);
+        TempDir dir;
+        dir.write("taken.exe.manifest", "old");
+        std::string way;
+        if (lack.without_proc) {
+            const char* mount_way = private_mount(dir.path());
+            if (!mount_way && geteuid() != 0 && rerun_of_a_root_run())
+                GTEST_SKIP() << "this system gives ordinary users no user namespace to hide /proc in; the run as "
+                                "root has checked it";
+            ASSERT_TRUE(mount_way) << "neither `unshare --mount` nor a user namespace can mount over /proc here";
+            way = std::string(mount_way) + " ";
+        }
+        const std::string driver = std::string("\"$1\" create \"$0/");
+        const std::string faults = std::string(" ") + lack.faults;
+        // Rounds of three programs at once, each writing long enough that all three find the name free.
+        constexpr int kRounds = 5;
+        const std::string racer = driver + "race$round\" 6553";
+        const std::string race = "for round in $(seq " + std::to_string(kRounds) + "); do (" + racer + "6" + faults + " & " + racer + "7" + faults +
+                                 " & " + racer + "8" + faults + " & wait); done";
+        const std::string script = (lack.without_proc ? "mount -t tmpfs tmpfs /proc && " : "") +
+                                   std::string("umask 027 && ") + driver + "new.manifest\" 100" + faults + " && " +
+                                   driver + "taken.exe.manifest\" 100" + faults + " && " + race;
+        const std::string output =
+            command_output(way + "sh -c '" + script + "' '" + dir.path() + "' '" + VEXTRA_SAVE_DRIVER + "'");
+        const std::string created = "saved\nnew.manifest\ntaken.exe.manifest\n100\n";
+        const std::string refused = exists + "new.manifest\ntaken.exe.manifest\n3\n";
+        ASSERT_EQ(output.substr(0, created.size() + refused.size()), created + refused);
+        EXPECT_EQ(read_whole_file(dir.file("new.manifest")), std::string(100, 'x'));
+        struct stat st {};
+        ASSERT_EQ(stat(dir.file("new.manifest").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_EQ(read_whole_file(dir.file("taken.exe.manifest")), "old");
+
+        const std::string raced = output.substr(created.size() + refused.size());
+        std::size_t wins = 0, losses = 0;
+        for (std::size_t at = 0; (at = raced.find("saved\n", at)) != std::string::npos; ++at) ++wins;
+        for (std::size_t at = 0; (at = raced.find(exists, at)) != std::string::npos; ++at) ++losses;
+        EXPECT_EQ(wins, std::size_t{kRounds}) << raced;
+        EXPECT_EQ(losses, std::size_t{2 * kRounds}) << raced;
+        std::set<std::string> names = {"new.manifest", "taken.exe.manifest"};
+        for (int round = 1; round <= kRounds; ++round) {
+            const std::string name = "race" + std::to_string(round);
+            const std::string content = read_whole_file(dir.file(name));
+            EXPECT_TRUE(content.size() >= 65536 && content.size() <= 65538 && content == std::string(content.size(), 'x'))
+                << name << ": " << content.size() << " bytes";
+            names.insert(name);
+        }
+        EXPECT_EQ(names_in(dir.path()), names);
+    }
+}
+
+// An append-only folder takes new names but never lets one go, an immutable one takes none: a save
+// there must make no temporary it could not remove. create_file's unnamed file needs no temporary,
+// so it goes through where a new name may be made.
+TEST(SaveFaults, FoldersThatKeepEveryNameGetNoTemporary) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root may make a folder append-only or immutable (CAP_LINUX_IMMUTABLE); the run as "
+                        "root checks this";
+    struct Case {
+        const char* name;
+        int flag;
+        const char* run;  // the driver's save or create, the name in the folder, the size and faults
+        std::string expected;
+    };
+    const std::string not_permitted = failed(std::errc::operation_not_permitted);
+    const std::string untouched = "taken.exe.manifest\n";
+    const Case cases[] = {
+        {"append-only, save over a manifest", FS_APPEND_FL, "save taken.exe.manifest 100",
+         not_permitted + untouched + "3\n"},
+        {"append-only, save a new one", FS_APPEND_FL, "save new.manifest 100", not_permitted + untouched + "none\n"},
+        {"append-only, create a new one", FS_APPEND_FL, "create new.manifest 100",
+         "saved\nnew.manifest\n" + untouched + "100\n"},
+        {"append-only, create where a manifest is", FS_APPEND_FL, "create taken.exe.manifest 100",
+         failed(std::errc::file_exists) + untouched + "3\n"},
+        {"append-only, create without unnamed files", FS_APPEND_FL, "create new.manifest 100 no-tmpfile",
+         not_permitted + untouched + "none\n"},
+        {"immutable, save over a manifest", FS_IMMUTABLE_FL, "save taken.exe.manifest 100",
+         not_permitted + untouched + "3\n"},
+        {"immutable, create a new one", FS_IMMUTABLE_FL, "create new.manifest 100", not_permitted + untouched + "none\n"},
+        {"immutable, create without unnamed files", FS_IMMUTABLE_FL, "create new.manifest 100 no-tmpfile",
+         not_permitted + untouched + "none\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        dir.write("taken.exe.manifest", "old");
+        if (const std::error_code error = test::change_inode_flag(dir.path(), c.flag, true)) {
+            if (error == std::errc::inappropriate_io_control_operation || error == std::errc::operation_not_supported)
+                GTEST_SKIP() << "the build tree's file system keeps no append-only or immutable flag: "
+                             << error_text(error);
+            FAIL() << "chattr: " << error_text(error);
+        }
+        // The driver's words, with the name made a path in the folder.
+        const std::string command = "cd '" + dir.path() + "' && set -- " + c.run +
+                                    " && '" VEXTRA_SAVE_DRIVER "' \"$1\" \"$PWD/$2\" \"$3\" $4";
+        const std::string output = command_output(command);
+        EXPECT_FALSE(test::change_inode_flag(dir.path(), c.flag, false));
+        EXPECT_EQ(output, c.expected);
+    }
 }
 
 // Two programs save and delete the same manifest at once, each clearing the other's temporaries
