@@ -4,7 +4,10 @@
 printed beside its goal. Ratios count, not times: runs alternate between a program and its floor
 and the medians are compared.
 
-usage: run.py --bench-bin DIR --win64-bench-bin DIR --release-exe PATH... --wine LOADER
+usage: run.py --bench-bin DIR [--win64-bench-bin DIR] [--release-exe PATH...] [--wine LOADER] [--only PART...]
+
+--only measures the parts named (all by default): linux-start-up, wine-start-up, decode, load,
+sizes, batches.
 """
 import argparse
 import json
@@ -35,6 +38,18 @@ CAUSES = {
                      "theme engine) and OLE is set up for the drop target before the window shows",
     "per byte": "each load reads into two fresh buffers, file and text, whose pages the kernel maps on "
                 "first touch; a 4 KiB load reuses pages already mapped",
+    "batch status": "vextra-cli makes 8 system calls a program to the floor's 4: it writes each status line "
+                    "as soon as it is known (the floor's output is buffered), looks for a stop request "
+                    "(rt_sigtimedwait), and reads the program's attributes (lstat, lgetxattr) before it opens it",
+    "batch enable --yes": "vextra-cli makes each manifest durable twice where the floor does once: the file's "
+                          "fsync, then its folder's, so that the new name survives a crash too; and it reads "
+                          "the manifest back to check it",
+    "batch spread status": "a hundred programs take 2 ms beyond the start-up, which is taken off and "
+                           "varies about as much from run to run: the floor's spread is as large",
+    "batch spread enable --yes": "the file system's own work for a new name, made durable, grows with the "
+                                 "folder: the floor's 100 creations take twice as long in a folder of 20,000 "
+                                 "entries as in one of 200, and its cost per program spreads as much or more "
+                                 "(shown)",
 }
 LINUX_RUNS = 31
 WINE_RUNS = 15
@@ -42,6 +57,12 @@ DECODE_RUNS = 11
 DECODE_SIZE = 12 * MIB
 LOAD_SIZES = (4 << 10, 1 * MIB, 12 * MIB)
 SIZE_GOAL = 1.2 * MIB
+# The programs of a batch: copies of a tiny file that starts as a Windows executable does.
+PROGRAM = b"MZ\x90\x00 not really a program"
+BATCH_SIZES = (100, 1000, 10000)
+# Runs of each batch size, and of a batch of one, whose time (the start-up and one program) is
+# taken off each: what is left, divided among the other programs, is the cost per program.
+BATCH_RUNS = {1: 31, 100: 31, 1000: 9, 10000: 5}
 
 
 def start_up(map_time, program, cwd=None, env=None):
@@ -166,32 +187,125 @@ def wine_start_up(args, table):
               "wine start-up")
 
 
+def batch_folder(parent, count):
+    """A folder of `count` fresh programs, and their names."""
+    folder = os.path.join(parent, "batch-%d" % count)
+    os.mkdir(folder)
+    names = ["p%05d.exe" % i for i in range(count)]
+    for name in names:
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(PROGRAM)
+    return folder, names
+
+
+def remove_manifests(folder):
+    for name in os.listdir(folder):
+        if name.endswith(".manifest"):
+            os.unlink(os.path.join(folder, name))
+
+
+def batch_time(command, folder, programs):
+    """Seconds of one run of `command` on the programs of `folder`, from its start to its end; it must
+    succeed and print a line for each program. Enable finds no manifest: those of the run before
+    are removed first, and the removal made durable, or the run's first fsync would write it."""
+    remove_manifests(folder)
+    os.sync()
+    start = time.perf_counter()
+    result = subprocess.run(command, cwd=folder, capture_output=True, check=False)
+    elapsed = time.perf_counter() - start
+    if result.returncode != 0 or result.stdout.count(b"\n") != programs:
+        raise SystemExit("%s on %d programs: status %d, %d lines\n%s" % (
+            command[:3], programs, result.returncode, result.stdout.count(b"\n"), result.stderr.decode(errors="replace")))
+    return elapsed
+
+
+def batches(args, table, parent):
+    """vextra-cli status and enable on 100 to 10,000 programs in one folder, beside the floor's file
+    work for the same programs; the cost per program beyond a run's start-up."""
+    bench = args.bench_bin
+    cli, floor, template = (os.path.join(bench, name) for name in ("vextra-cli", "files_floor", "style.dll"))
+    folders = {count: batch_folder(parent, count) for count in (1, *BATCH_SIZES)}
+    # The floor writes the manifest text that vextra-cli writes.
+    one, names = folders[1]
+    batch_time([cli, "enable", "--yes", "--template", template, *names], one, 1)
+    manifest_text = os.path.join(parent, "manifest.txt")
+    shutil.copyfile(os.path.join(one, names[0] + ".manifest"), manifest_text)
+    commands = {
+        "status": ([cli, "status"], [floor, "status"]),
+        "enable --yes": ([cli, "enable", "--yes", "--template", template], [floor, "enable", manifest_text]),
+    }
+    for what, (ours, theirs) in commands.items():
+        medians = {}
+        for count, (folder, names) in folders.items():
+            medians[count] = [statistics.median(times) for times in alternate(
+                BATCH_RUNS[count], lambda: batch_time(ours + names, folder, count),
+                lambda: batch_time(theirs + names, folder, count))]
+        per_program = {count: [(medians[count][i] - medians[1][i]) / (count - 1) for i in (0, 1)]
+                       for count in BATCH_SIZES}
+        for count, (ours_each, floor_each) in per_program.items():
+            ratio = ours_each / floor_each
+            table.add("vextra-cli %s, %s programs in one folder, per program, vs the floor (%d runs)" % (
+                what, "{:,}".format(count), BATCH_RUNS[count]),
+                "%.2fx (%.1f us vs %.1f us)" % (ratio, ours_each * 1e6, floor_each * 1e6), "<= 2x", ratio <= 2,
+                "batch " + what)
+        above_floor = [ours_each - floor_each for ours_each, floor_each in per_program.values()]
+        spread, floor_spread, above_spread = (max(costs) / min(costs)
+                                              for costs in (*zip(*per_program.values()), above_floor))
+        table.add("vextra-cli %s per program, most vs least of 100 to 10,000" % what,
+                  "%.2fx (the floor's: %.2fx; above the floor: %.2fx)" % (spread, floor_spread, above_spread),
+                  "<= 1.2x", spread <= 1.2, "batch spread " + what)
+
+
+PARTS = ("linux-start-up", "wine-start-up", "decode", "load", "sizes", "batches")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bench-bin", required=True)
-    parser.add_argument("--win64-bench-bin", required=True)
-    parser.add_argument("--release-exe", nargs="+", required=True)
-    parser.add_argument("--wine", required=True)
+    parser.add_argument("--win64-bench-bin")
+    parser.add_argument("--release-exe", nargs="+")
+    parser.add_argument("--wine")
+    parser.add_argument("--only", nargs="+", choices=PARTS, default=PARTS)
     args = parser.parse_args()
+    parts = set(args.only)
+    if "wine-start-up" in parts and not (args.win64_bench_bin and args.wine):
+        parser.error("wine-start-up needs --win64-bench-bin and --wine")
+    if "sizes" in parts and not args.release_exe:
+        parser.error("sizes needs --release-exe")
     args.bench_bin = os.path.abspath(args.bench_bin)
-    args.win64_bench_bin = os.path.abspath(args.win64_bench_bin)
-    for tool in ("Xvfb", "unrtf", "wineserver"):
+    if args.win64_bench_bin:
+        args.win64_bench_bin = os.path.abspath(args.win64_bench_bin)
+    start_ups = parts & {"linux-start-up", "wine-start-up"}
+    tools = ["Xvfb"] if start_ups else []
+    tools += ["unrtf"] if "decode" in parts else []
+    tools += ["wineserver"] if "wine-start-up" in parts else []
+    for tool in tools:
         if not shutil.which(tool):
             raise SystemExit("%s is missing: run scripts/install-deps" % tool)
     os.environ.pop("QT_QPA_PLATFORM", None)
     os.environ.pop("WAYLAND_DISPLAY", None)
     table = Table()
-    xvfb = start_xvfb()
+    xvfb = start_xvfb() if start_ups else None
     try:
         with tempfile.TemporaryDirectory() as folder:
-            linux_start_up(args, table)
-            wine_start_up(args, table)
-            decode(args, table, folder)
-            load_in_process(args, table, folder)
-        sizes(args, table)
+            if "linux-start-up" in parts:
+                linux_start_up(args, table)
+            if "wine-start-up" in parts:
+                wine_start_up(args, table)
+            if "decode" in parts:
+                decode(args, table, folder)
+            if "load" in parts:
+                load_in_process(args, table, folder)
+        if "batches" in parts:
+            # In the build tree, whose file system keeps extended attributes.
+            with tempfile.TemporaryDirectory(dir=os.path.dirname(args.bench_bin)) as folder:
+                batches(args, table, folder)
+        if "sizes" in parts:
+            sizes(args, table)
     finally:
-        xvfb.terminate()
-        xvfb.wait()
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
     print("Measured %s on %d cores" % (time.strftime("%Y-%m-%d"), os.cpu_count()))
     table.print()
     return 0
