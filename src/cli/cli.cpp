@@ -13,6 +13,7 @@
 #include "platform/dialogs.h"
 #include "platform/executable.h"
 #include "platform/files.h"
+#include "platform/interruptions.h"
 #include "platform/printable.h"
 #include "platform/rich_text_box.h"
 #include "platform/standard_output.h"
@@ -161,7 +162,8 @@ bool is_yes(std::string_view answer) {
 // the program did not end as asked.
 class Terminal final : public platform::Dialogs {
 public:
-    Terminal(const Streams& streams, bool answer_yes) : streams_(streams), answer_yes_(answer_yes) {}
+    Terminal(const Streams& streams, bool answer_yes, platform::InterruptionHold& interruptions)
+        : streams_(streams), answer_yes_(answer_yes), interruptions_(interruptions) {}
 
     void begin(const std::string& path) {
         path_ = path;
@@ -189,7 +191,10 @@ private:
         // The path leads, since the core names only the file and many folders may hold one of its name.
         streams_.err << platform::printable(path_) << ": " << platform::printable(question) << "? [y/N] " << std::flush;
         std::string answer;
-        if (!std::getline(streams_.in, answer)) {
+        bool answered = false;
+        // A stop request while the question waits is the answer No.
+        if (!interruptions_.read_input([&] { answered = static_cast<bool>(std::getline(streams_.in, answer)); }) ||
+            !answered) {
             streams_.err << '\n';  // no answer will come: what follows starts on a line of its own
             return false;
         }
@@ -198,6 +203,7 @@ private:
 
     const Streams& streams_;
     const bool answer_yes_;
+    platform::InterruptionHold& interruptions_;
     std::string path_;
     bool ended_as_asked_ = true;
 };
@@ -293,7 +299,8 @@ int run_to_the_last_write(const std::vector<std::string>& arguments,
         !load_usable_template(manif, request.template_path, installed_templates, streams.err))
         return exit_status::kUsage;
 
-    Terminal terminal(streams, request.answer_yes);
+    platform::InterruptionHold interruptions;
+    Terminal terminal(streams, request.answer_yes, interruptions);
     StatusRecords records(streams.out, request.null_records);
     bool all_ended_as_asked = true;
     for (const std::string& path : request.paths) {
@@ -303,6 +310,8 @@ int run_to_the_last_write(const std::vector<std::string>& arguments,
         // left when nothing can tell what became of them.
         if (records.error()) return output_lost(records.error(), streams.err);
         all_ended_as_asked = all_ended_as_asked && terminal.ended_as_asked();
+        // A stop request is taken here, between programs, never in the middle of one.
+        if (const std::optional<int> status = interruptions.requested_exit_status()) return *status;
     }
     return all_ended_as_asked ? exit_status::kSuccess : exit_status::kFailure;
 }

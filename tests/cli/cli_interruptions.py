@@ -9,9 +9,11 @@ in order, and the exit status says which signal stopped it.
 The Windows build runs the same script with vextra-cli.exe under Wine (--launcher gives the words
 that start it, without any wrapper: the signal goes to the program's own process). Wine hands a
 SIGINT to a console program as Ctrl+C; the program then ends with STATUS_CONTROL_C_EXIT, of which a
-Linux parent sees the low byte.
+Linux parent sees the low byte. Its questions read a Windows pipe, fed by --pipe-input: a read of the
+Unix pipe a Linux parent gives is one that Wine cannot cancel.
 
-usage: cli_interruptions.py --cli PROGRAM --template-tool TOOL [--programs N] [--runs N] [--launcher WORD]...
+usage: cli_interruptions.py --cli PROGRAM --template-tool TOOL [--programs N] [--runs N]
+                            [--launcher WORD]... [--pipe-input EXE]
 """
 import argparse
 import fcntl
@@ -26,7 +28,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from xsession import dos_attrib  # noqa: E402
+from xsession import dos_attrib, plant_manifest  # noqa: E402
+from cli_e2e import printed  # noqa: E402
 
 ARGS = None
 A_YEAR_AGO_NS = (int(time.time()) - 365 * 24 * 3600) * 10**9
@@ -51,6 +54,22 @@ def stopped_status(number):
 def as_argument(path):
     """A path relative to the run's folder as the program is given it."""
     return path.replace("/", "\\") if on_windows() else path
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def process_named(first_word):
+    """The process whose command line starts with `first_word`, or None."""
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                if f.read().split(b"\0")[0] == first_word.encode():
+                    return int(entry)
+        except (OSError, ValueError):
+            continue
+    return None
 
 
 def default_stop_signals():
@@ -84,6 +103,7 @@ class Programs:
         self.names = ["p%04d.exe" % i for i in range(count)]
         self.paths = [os.path.join(self.apps, name) for name in self.names]
         self.arguments = [as_argument("apps/" + name) for name in self.names]
+        self.printed = [printed(a) for a in self.arguments]
         for path in self.paths:
             with open(path, "wb") as f:
                 f.write(PROGRAM)
@@ -98,15 +118,26 @@ class Programs:
             if os.path.lexists(manifest):
                 os.remove(manifest)
             if enabled:
-                with open(manifest, "wb") as f:
-                    f.write(self.manifest_text)
-                os.setxattr(manifest, "user.DOSATTRIB", b"0x6")
-                os.chmod(manifest, 0o444)
+                plant_manifest(path, self.manifest_text)
             os.utime(path, ns=(A_YEAR_AGO_NS, A_YEAR_AGO_NS))
 
     def start(self, *arguments, stdin=subprocess.DEVNULL, prepare=default_stop_signals):
-        return subprocess.Popen([*ARGS.launcher, ARGS.cli, *arguments], cwd=self.dir, stdin=stdin,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, preexec_fn=prepare)
+        command = [*ARGS.launcher, ARGS.cli, *arguments]
+        if stdin == subprocess.PIPE and ARGS.pipe_input:
+            command = [*ARGS.launcher, ARGS.pipe_input,
+                       " ".join('"%s"' % word for word in (windows_path(ARGS.cli), *arguments))]
+        return subprocess.Popen(command, cwd=self.dir, stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                preexec_fn=prepare)
+
+    @staticmethod
+    def stop(run, number):
+        """Sends signal `number` to the program's own process, the one --pipe-input started if any."""
+        pid = run.pid
+        if ARGS.pipe_input:
+            pid = process_named(windows_path(ARGS.cli))
+            if pid is None:
+                raise AssertionError("no process of %s" % ARGS.cli)
+        os.kill(pid, number)
 
     def first_done(self, command):
         manifest = self.paths[0] + ".manifest"
@@ -180,7 +211,7 @@ class BatchStopped(StopCase):
                 lines = self.status_lines(out)
                 done = len(lines)
                 word = "Yes" if command == "enable" else "No"
-                self.assertEqual(lines, ["%s: %s" % (a, word) for a in p.arguments[:done]], what)
+                self.assertEqual(lines, ["%s: %s" % (a, word) for a in p.printed[:done]], what)
                 self.assertEqual(err, b"", what)
                 if done == count and run.returncode == 0:
                     outcome["finished first"] += 1
@@ -208,7 +239,7 @@ class BatchStopped(StopCase):
         run.send_signal(signal.SIGHUP)
         out, err = run.communicate(timeout=120)
         self.assertEqual((run.returncode, err), (0, b""), out)
-        self.assertEqual(self.status_lines(out), ["%s: Yes" % a for a in p.arguments])
+        self.assertEqual(self.status_lines(out), ["%s: Yes" % a for a in p.printed])
         for path in p.paths:
             self.assert_program("enable", path, done=True)
 
@@ -228,16 +259,19 @@ class QuestionStopped(StopCase):
                     run.stdin.flush()
                     err = self.read_until_questions(run, 2)
                     stopped = time.monotonic()
-                    run.send_signal(number)
-                    out, rest = run.communicate(timeout=30)
+                    p.stop(run, number)
+                    # The input stays open (communicate() would close it, an answer of its own).
+                    run.wait(timeout=30)
                     self.assertLess(time.monotonic() - stopped, 10, "ended at once")
-                    run.stdin.close()
-                    self.assertEqual(run.returncode, stopped_status(number), (out, err + rest))
-                    yes, no = ("Yes", "No") if command == "enable" else ("No", "Yes")
-                    self.assertEqual(self.status_lines(out), ["%s: %s" % (p.arguments[0], yes),
-                                                              "%s: %s" % (p.arguments[1], no)])
-                    # No third question; the second's line is ended.
+                    out, rest = run.stdout.read(), run.stderr.read()
+                    for stream in (run.stdin, run.stdout, run.stderr):
+                        stream.close()
                     text = (err + rest).decode("utf-8").replace("\r\n", "\n")
+                    self.assertEqual(run.returncode, stopped_status(number), (out, text))
+                    yes, no = ("Yes", "No") if command == "enable" else ("No", "Yes")
+                    self.assertEqual(self.status_lines(out), ["%s: %s" % (p.printed[0], yes),
+                                                              "%s: %s" % (p.printed[1], no)], text)
+                    # No third question; the second's line is ended.
                     self.assertEqual(text.count("? [y/N] "), 2, text)
                     self.assertTrue(text.endswith("? [y/N] \n"), text)
                     self.assert_program(command, p.paths[0], done=True)
@@ -269,6 +303,7 @@ def main():
     parser.add_argument("--programs", type=int, default=1000)
     parser.add_argument("--runs", type=int, default=24)
     parser.add_argument("--launcher", action="append", default=[])
+    parser.add_argument("--pipe-input")
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], "-v", *rest])
 
