@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "ui/qt/form_view_qt.h"
+#include "ui/qt/signal_notifier.h"
 
 namespace {
 
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     vextra::ui::qt::QtFormView window;
     window.form().load();
+    // Ended from outside (kill, the session's end) as its exit control ends it.
+    const vextra::ui::qt::SignalNotifier end_requests([&window] { window.form().end_requested(); });
     window.show();
     return application.exec();
 }

@@ -53,12 +53,14 @@ void Form1::click(Control target) {
         case Control::Picture2: picture2_click(); break;
         default: break;  // no handler
     }
+    end_if_requested();
 }
 
 bool Form1::takes_drop(Control target) const { return !box_open_ && control(target).accepts_drops; }
 
 void Form1::drop(Control target, const std::optional<std::string>& first_file) {
     if (takes_drop(target)) label1_drop(first_file);
+    end_if_requested();
 }
 
 void Form1::tick(Control timer) {
@@ -69,13 +71,27 @@ void Form1::tick(Control timer) {
 
 void Form1::choose_program() {
     if (!box_open_) label1_click();
+    end_if_requested();
+}
+
+void Form1::end_requested() {
+    if (!box_open_) {
+        label4_click();
+        return;
+    }
+    end_requested_ = true;
+    view_.dismiss_box();
+}
+
+void Form1::end_if_requested() {
+    if (end_requested_ && !box_open_) label4_click();
 }
 
 void Form1::label1_click() {
     box_open_ = true;
     const std::optional<std::string> chosen = view_.choose_program();
     box_open_ = false;
-    if (chosen) label1_drop(*chosen);
+    if (chosen && !end_requested_) label1_drop(*chosen);
 }
 
 void Form1::label1_drop(const std::optional<std::string>& first_file) {
@@ -101,10 +117,12 @@ bool Form1::template_usable() {
 void Form1::label3_click() { manifest::disable(selection_.exelink, selection_.style_status, *this); }
 
 int Form1::message_box(const std::string& prompt, int buttons, const std::string& title) {
+    // Once an end is requested every question is answered No, and no further box opens.
+    if (end_requested_) return platform::answer::kNo;
     box_open_ = true;
     const int answer = view_.message_box(prompt, buttons, title);
     box_open_ = false;
-    return answer;
+    return end_requested_ ? platform::answer::kNo : answer;
 }
 
 void Form1::picture1_mouse_down(float x, float y) {

@@ -42,6 +42,11 @@ public:
     void tick(Control timer);
     // The keyboard's way to the drop box (Ctrl+O): a program chosen from the file chooser.
     void choose_program();
+    // A request from outside to end the program (a signal, the session ending): what the exit
+    // control does, with any open question answered No. With a box or the file chooser open, the
+    // view closes it as No, the handler that opened it finishes (changing nothing more on disk,
+    // opening no further box) and then the program ends; otherwise it ends at once.
+    void end_requested();
 
     // The handlers, each run by the entry points above for its control and event.
     //
@@ -86,6 +91,8 @@ private:
     // Every box a handler opens goes through here.
     int message_box(const std::string& prompt, int buttons, const std::string& title) override;
     bool template_usable();
+    // After an entry point's handler: the end requested while its box was open.
+    void end_if_requested();
     void set_timer(Control timer, bool& flag, bool enabled);
     void place_panel(int left);
 
@@ -95,6 +102,7 @@ private:
     bool template_loaded_ = false;
     std::optional<bool> template_usable_;  // loaded, and a manifest can be made of it; once asked
     bool box_open_ = false;
+    bool end_requested_ = false;
 
     std::int16_t foc_ = 0;  // -1 while the title strip drags the window
     std::int16_t posX_ = 0;

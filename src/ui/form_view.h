@@ -40,6 +40,10 @@ public:
     // when the user cancelled.
     virtual std::optional<std::string> choose_program() = 0;
 
+    // Closes the open message box as its No button would (a box without one as its OK button), or
+    // cancels the open file chooser; the call that opened it then returns. Nothing when none is open.
+    virtual void dismiss_box() = 0;
+
     // Ends the process at once: no further handler runs.
     virtual void end_program() = 0;
 

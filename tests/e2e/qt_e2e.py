@@ -18,7 +18,7 @@ import time
 import unittest
 
 from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, TITLE, ProgramRun, Screenshot, SharedWindowCases,
-                      dos_attrib, read_bmp, run_in_xvfb, wait_for, xdotool)
+                      dos_attrib, file_state, plant_manifest, read_bmp, run_in_xvfb, wait_for, xdotool)
 
 ARGS = None
 class Vextra(ProgramRun):
@@ -235,6 +235,34 @@ class QtWindowEndToEnd(SharedWindowCases, unittest.TestCase):
             xdotool("mouseup", 1)
             wait_for(lambda: v.geometry() == (left + 120, top + 60), what="the window under the pointer, run %d" % run)
 
+
+
+class QtWindowEndedFromOutside(unittest.TestCase):
+    """SIGTERM, SIGINT and SIGHUP end the window as its exit control does (status 0); an open
+    question is first answered No, so nothing changes on disk."""
+
+    def test_signals_with_and_without_an_open_box(self):
+        cases = (("no box", signal.SIGTERM, None), ("the Enable question", signal.SIGTERM, ENABLE),
+                 ("the Disable question", signal.SIGTERM, DISABLE), ("the Enable question", signal.SIGINT, ENABLE),
+                 ("the Disable question", signal.SIGHUP, DISABLE), ("the file chooser", signal.SIGTERM, DROP_BOX))
+        for name, number, control in cases:
+            with self.subTest(name, signal=signal.Signals(number).name):
+                v = Vextra(self)
+                exe = v.app("old.exe")
+                if control == DISABLE:
+                    plant_manifest(exe)
+                long_ago = int(time.time() - 365 * 24 * 3600) * 10**9
+                os.utime(exe, ns=(long_ago, long_ago))
+                before = file_state(exe + ".manifest")
+                v.drop_files(exe)
+                if control:
+                    v.click(control)
+                    v.message_box()
+                v.process.send_signal(number)
+                self.assertEqual(v.process.wait(timeout=30), 0)
+                self.assertEqual(file_state(exe + ".manifest"), before)
+                self.assertEqual(os.stat(exe).st_mtime_ns, long_ago)
+                v.close()
 
 
 def main():

@@ -126,6 +126,25 @@ def dos_attrib(path):
         return None
 
 
+def plant_manifest(program, content=b"<kept/>"):
+    """A manifest beside `program` as Enable leaves one: read-only, hidden and system. Its path."""
+    manifest = program + ".manifest"
+    with open(manifest, "wb") as f:
+        f.write(content)
+    os.setxattr(manifest, "user.DOSATTRIB", b"0x6")
+    os.chmod(manifest, 0o444)
+    return manifest
+
+
+def file_state(path):
+    """All the program may change of a file: content, mode bits and DOS attributes; None when the
+    file is not there."""
+    if not os.path.lexists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read(), os.stat(path).st_mode, dos_attrib(path)
+
+
 class ProgramRun:
     """One run of the program, driven from outside as a person would, with a folder of its own
     that holds a copy of `template` (when given) and the programs to drop. A subclass starts the

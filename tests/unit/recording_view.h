@@ -44,6 +44,7 @@ public:
     std::map<ui::Control, bool> timers;
     float left = 0, top = 0;  // the window's position
     int moves = 0;
+    int dismissals = 0;  // dismiss_box() calls; the box's answer stays the scripted one
     bool ended = false;
 
     int message_box(const std::string& prompt, int buttons, const std::string& title) override;
@@ -62,6 +63,7 @@ public:
         ++choosers_opened;
         return chooser();
     }
+    void dismiss_box() override { ++dismissals; }
     void end_program() override { ended = true; }
 };
 

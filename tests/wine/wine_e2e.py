@@ -25,7 +25,8 @@ import zipfile
 # The X helpers are the ones the Linux end-to-end test uses.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from xsession import (ABOUT, DISABLE, DROP_BOX, ENABLE, EXIT, HEIGHT, TITLE, WIDTH, ProgramRun,  # noqa: E402
-                      Screenshot, SharedWindowCases, dos_attrib, read_bmp, run_in_xvfb, wait_for, xdotool)
+                      Screenshot, SharedWindowCases, dos_attrib, file_state, plant_manifest, read_bmp, run_in_xvfb,
+                      wait_for, xdotool)
 
 ARGS = None
 XDND_REFUSED = 2  # xdnd_drop's exit code when the target refuses the drop
@@ -335,6 +336,30 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
         self.assertFalse(os.path.exists(second + ".manifest"))
         self.assertTrue(v.no_box_within(1.0))
         self.assertEqual(v.fields(), ("a.exe", "No"))
+
+    def test_closed_by_another_program_as_its_exit_control_would(self):
+        """taskkill without /F asks the window to close: with a question open, that question is
+        answered No first and nothing changes on disk; the program ends with status 0."""
+        for name, control in (("the Enable question", ENABLE), ("the Disable question", DISABLE),
+                              ("the file chooser", DROP_BOX), ("no box", None)):
+            with self.subTest(name):
+                v = self.vextra if control == ENABLE else Vextra(self)
+                exe = v.app("old.exe")
+                if control == DISABLE:
+                    plant_manifest(exe)
+                set_back_a_year(exe)
+                before = os.stat(exe).st_mtime_ns, file_state(exe + ".manifest")
+                v.drop(exe)
+                wait_for(lambda: v.fields() == ("old.exe", "Yes" if control == DISABLE else "No"),
+                         what="the name and status")
+                if control:
+                    v.click(control)
+                    v.chooser() if control == DROP_BOX else v.message_box()
+                result = wine("taskkill", "/im", "vextra.exe")
+                self.assertEqual(result.returncode, 0, result)
+                self.assertEqual(v.process.wait(timeout=30), 0)
+                self.assertEqual((os.stat(exe).st_mtime_ns, file_state(exe + ".manifest")), before)
+                wait_for(lambda: not v.main_window(), what="the window to go")
 
     def test_text_drop_reaches_the_drop_box_without_a_file(self):
         v = self.vextra

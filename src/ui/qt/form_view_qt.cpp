@@ -75,6 +75,18 @@ QPixmap large_app_icon() {
     return QPixmap::fromImage(reader.read());
 }
 
+// While it lives, `dismiss` closes the box that is open.
+class OpenBox {
+public:
+    OpenBox(std::function<void()>& slot, std::function<void()> dismiss) : slot_(slot) { slot_ = std::move(dismiss); }
+    ~OpenBox() { slot_ = nullptr; }
+    OpenBox(const OpenBox&) = delete;
+    OpenBox& operator=(const OpenBox&) = delete;
+
+private:
+    std::function<void()>& slot_;
+};
+
 QPixmap picture(Picture picture) {
     switch (picture) {
         case Picture::AppIcon: return large_app_icon();
@@ -215,6 +227,8 @@ int QtFormView::message_box(const std::string& prompt, int buttons, const std::s
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+    const QMessageBox::StandardButton closing = buttons == platform::buttons::kYesNoWarning ? QMessageBox::No : QMessageBox::Ok;
+    const OpenBox open(dismiss_, [&box, closing] { box.button(closing)->click(); });
     switch (box.exec()) {
         case QMessageBox::Yes: return platform::answer::kYes;
         case QMessageBox::No: return platform::answer::kNo;
@@ -262,9 +276,14 @@ std::optional<std::string> QtFormView::choose_program() {
     chooser.setFileMode(QFileDialog::ExistingFile);
     chooser.setNameFilters({to_qstring(kProgramsChoice) + " (*.exe *.EXE)",
                             to_qstring(kAllFilesChoice) + " (*)"});
+    const OpenBox open(dismiss_, [&chooser] { chooser.reject(); });
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
     // The path's bytes as the file system holds them, as a drop gives them.
     return QFile::encodeName(chooser.selectedFiles().front()).toStdString();
+}
+
+void QtFormView::dismiss_box() {
+    if (dismiss_) dismiss_();
 }
 
 void QtFormView::end_program() {

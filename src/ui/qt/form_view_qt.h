@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "ui/form1.h"
 #include "ui/layout.h"
@@ -33,6 +34,7 @@ public:
     float window_top() const override;
     void move_window(float left, float top) override;
     std::optional<std::string> choose_program() override;
+    void dismiss_box() override;
     void end_program() override;
 
 protected:
@@ -51,6 +53,7 @@ private:
     QTimer timer1_;
     QTimer timer2_;
     QPoint position_;  // the window's position on the screen, as last placed
+    std::function<void()> dismiss_;  // closes the open box or chooser as No; empty while none is open
 };
 
 }  // namespace vextra::ui::qt

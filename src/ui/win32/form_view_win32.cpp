@@ -298,6 +298,15 @@ LRESULT Win32FormView::handle(Control container, HWND hwnd, UINT message, WPARAM
                 form_.drop(target, file);
             }
             return 0;
+        // Asked to close by another program (taskkill without /F) or ended with the session: as
+        // the exit control, once any open box is answered No.
+        case WM_CLOSE:
+            if (container != Control::Form1) break;
+            form_.end_requested();
+            return 0;
+        case WM_ENDSESSION:
+            if (container == Control::Form1 && wparam) form_.end_requested();
+            return 0;
         case WM_DESTROY:
             if (container == Control::Form1) {
                 RevokeDragDrop(hwnd);
@@ -423,9 +432,12 @@ void Win32FormView::invalidate(Control id) {
 }
 
 int Win32FormView::message_box(const std::string& prompt, int buttons, const std::string& title) {
+    dismissal_button_ = buttons == platform::buttons::kYesNoWarning ? IDNO : IDOK;
     // The button values are Windows' own (48: OK and warning icon, 52: Yes, No and warning icon).
-    return MessageBoxW(window(Control::Form1), shown_text(prompt).c_str(), shown_text(title).c_str(),
-                       static_cast<UINT>(buttons));
+    const int answer = MessageBoxW(window(Control::Form1), shown_text(prompt).c_str(), shown_text(title).c_str(),
+                                   static_cast<UINT>(buttons));
+    dismissal_button_ = 0;
+    return answer;
 }
 
 std::optional<std::string> Win32FormView::choose_program() {
@@ -441,7 +453,9 @@ std::optional<std::string> Win32FormView::choose_program() {
         FILEOPENDIALOGOPTIONS options = 0;
         chooser.pointer->GetOptions(&options);
         chooser.pointer->SetOptions(options | FOS_FILEMUSTEXIST | FOS_FORCEFILESYSTEM);
+        open_chooser_ = chooser.pointer;
         result = chooser.pointer->Show(window(Control::Form1));
+        open_chooser_ = nullptr;
     }
     if (result == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return std::nullopt;
     platform::Released<IShellItem> item;
@@ -457,6 +471,27 @@ std::optional<std::string> Win32FormView::choose_program() {
     std::string chosen = platform::to_utf8(path);
     CoTaskMemFree(path);
     return chosen;
+}
+
+void Win32FormView::dismiss_box() {
+    if (open_chooser_) {
+        open_chooser_->Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
+        return;
+    }
+    if (!dismissal_button_) return;
+    // The message box is a dialog of this thread that the window owns.
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND candidate, LPARAM view) -> BOOL {
+            const auto* self = reinterpret_cast<const Win32FormView*>(view);
+            wchar_t class_name[8] = {};
+            GetClassNameW(candidate, class_name, 8);
+            if (GetWindow(candidate, GW_OWNER) != self->window(Control::Form1) || wcscmp(class_name, L"#32770") != 0)
+                return TRUE;
+            EndDialog(candidate, self->dismissal_button_);
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(this));
 }
 
 void Win32FormView::show_text(Control box, const std::string& text) {

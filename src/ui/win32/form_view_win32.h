@@ -17,6 +17,8 @@
 #include "ui/form1.h"
 #include "ui/layout.h"
 
+struct IFileDialog;
+
 namespace vextra::ui::win32 {
 
 class DropTarget;
@@ -49,6 +51,7 @@ public:
     float window_top() const override;
     void move_window(float left, float top) override;
     std::optional<std::string> choose_program() override;
+    void dismiss_box() override;
     void end_program() override;
 
 private:
@@ -110,6 +113,11 @@ private:
     Control press_container_ = Control::Form1;
 
     std::deque<std::pair<Control, std::optional<std::string>>> drops_;
+
+    // While a message box is open, the button a dismissal presses (IDNO, or IDOK on a box with only
+    // OK), else 0; while the file chooser is open, the chooser.
+    int dismissal_button_ = 0;
+    IFileDialog* open_chooser_ = nullptr;
 };
 
 }  // namespace vextra::ui::win32
