@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -207,6 +208,8 @@ struct KilledSave {
     std::vector<std::string> loop;  // the driver's arguments but the path: the loop, then faults
     bool leaves_no_name;            // a kill at any moment leaves no temporary behind
 };
+
+void PrintTo(const KilledSave& save, std::ostream* out) { *out << save.name; }
 
 class KilledSaves : public testing::TestWithParam<KilledSave> {};
 
