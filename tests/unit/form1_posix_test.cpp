@@ -2,9 +2,6 @@
 // The window's logic on what a real Linux disk holds: links and folders where a manifest would be,
 // FIFOs and devices as the template, and folders an ordinary user may not write.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -15,6 +12,7 @@
 
 #include "file_snapshot.h"
 #include "form1_fixture.h"
+#include "inode_flags.h"
 
 namespace vextra::ui {
 namespace {
@@ -140,18 +138,6 @@ TEST_F(Form1Test, AFolderAtTheManifestPathIsReportedAndStays) {
     EXPECT_EQ(Snapshot::of(manifest()), before);
 }
 
-// Sets or clears a file's immutable flag, which even root cannot write through.
-bool set_immutable(const std::string& path, bool immutable) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    close(fd);
-    return done;
-}
-
 // A manifest whose attributes cannot be changed is a manifest all the same: "Yes", whatever they
 // are, so Enable never writes over it; Disable says why it stays, and it keeps what it had.
 TEST_F(Form1Test, AManifestWhoseAttributesCannotChangeIsStillThere) {
@@ -166,7 +152,7 @@ TEST_F(Form1Test, AManifestWhoseAttributesCannotChangeIsStillThere) {
     const std::string locked = app("locked.exe");
     ASSERT_FALSE(platform::save_file(manifest("locked.exe"), "theirs"));
     ASSERT_FALSE(platform::set_attributes(manifest("locked.exe"), 6));  // hidden, system, writable
-    ASSERT_TRUE(set_immutable(manifest("locked.exe"), true)) << "the test folder's file system keeps no flags";
+    ASSERT_FALSE(test::change_inode_flag(manifest("locked.exe"), FS_IMMUTABLE_FL, true));
     const Snapshot before = Snapshot::of(manifest("locked.exe"));
     drop_target(locked, "Yes");
     view_.boxes.clear();
@@ -178,7 +164,7 @@ TEST_F(Form1Test, AManifestWhoseAttributesCannotChangeIsStillThere) {
     EXPECT_EQ(view_.boxes[1].prompt, "Could not disable visual style for locked.exe: " +
                                          platform::error_text(std::make_error_code(std::errc::operation_not_permitted)));
     EXPECT_EQ(Snapshot::of(manifest("locked.exe")), before);
-    set_immutable(manifest("locked.exe"), false);
+    test::change_inode_flag(manifest("locked.exe"), FS_IMMUTABLE_FL, false);
 }
 
 // A manifest that cannot be deleted keeps the attributes it had: the folder may not be written.
