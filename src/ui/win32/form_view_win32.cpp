@@ -473,6 +473,26 @@ std::optional<std::string> Win32FormView::choose_program() {
     return chosen;
 }
 
+namespace {
+
+// The message box a handler of the window opened, and the button that closes it as No.
+struct OpenBox {
+    HWND owner;
+    int button;
+};
+
+// An enumeration callback: closes the window if it is that box, and then stops.
+BOOL CALLBACK end_if_open_box(HWND candidate, LPARAM open_box) {
+    const auto* box = reinterpret_cast<const OpenBox*>(open_box);
+    wchar_t class_name[8] = {};
+    GetClassNameW(candidate, class_name, 8);
+    if (GetWindow(candidate, GW_OWNER) != box->owner || wcscmp(class_name, L"#32770") != 0) return TRUE;
+    EndDialog(candidate, box->button);
+    return FALSE;
+}
+
+}  // namespace
+
 void Win32FormView::dismiss_box() {
     if (open_chooser_) {
         open_chooser_->Close(HRESULT_FROM_WIN32(ERROR_CANCELLED));
@@ -480,18 +500,8 @@ void Win32FormView::dismiss_box() {
     }
     if (!dismissal_button_) return;
     // The message box is a dialog of this thread that the window owns.
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND candidate, LPARAM view) -> BOOL {
-            const auto* self = reinterpret_cast<const Win32FormView*>(view);
-            wchar_t class_name[8] = {};
-            GetClassNameW(candidate, class_name, 8);
-            if (GetWindow(candidate, GW_OWNER) != self->window(Control::Form1) || wcscmp(class_name, L"#32770") != 0)
-                return TRUE;
-            EndDialog(candidate, self->dismissal_button_);
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(this));
+    OpenBox box{window(Control::Form1), dismissal_button_};
+    EnumThreadWindows(GetCurrentThreadId(), end_if_open_box, reinterpret_cast<LPARAM>(&box));
 }
 
 void Win32FormView::show_text(Control box, const std::string& text) {
