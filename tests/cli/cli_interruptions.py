@@ -182,7 +182,8 @@ class BatchStopped(StopCase):
         chance = random.Random(seed)
         outcome = {"stopped": 0, "finished first": 0}
 
-        # A whole run of each gives the time over which the stops are spread.
+        # A whole run of each gives the time over which the stops are spread; a run that ends before
+        # its stop shortens it, since a busy machine may have made the first one slow.
         durations = {}
         for command in ("enable", "disable"):
             p.reset(enabled=command == "disable")
@@ -201,6 +202,7 @@ class BatchStopped(StopCase):
                 index, seed, command, signal.Signals(number).name, delay)
             with self.subTest(what):
                 p.reset(enabled=command == "disable")
+                started = time.monotonic()
                 run = p.start(command, "--yes", *p.arguments)
                 # Once the first program is done the program holds its stop requests.
                 wait_for(lambda: p.first_done(command) or run.poll() is not None, 60, "the first program")
@@ -213,8 +215,10 @@ class BatchStopped(StopCase):
                 word = "Yes" if command == "enable" else "No"
                 self.assertEqual(lines, ["%s: %s" % (a, word) for a in p.printed[:done]], what)
                 self.assertEqual(err, b"", what)
-                if done == count and run.returncode == 0:
+                # A signal that comes after the last program's look for it takes its usual course.
+                if done == count and run.returncode in (0, -number):
                     outcome["finished first"] += 1
+                    durations[command] = min(durations[command], time.monotonic() - started)
                 else:
                     self.assertEqual(run.returncode, stopped_status(number), what)
                     outcome["stopped"] += 1
