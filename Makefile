@@ -4,7 +4,7 @@
 #   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
 #   make package  the .deb and a zip for each Windows build, in build/packages
-#   make bench    the programs' start-up, template decoding and sizes, each beside its floor and its goal
+#   make bench    the programs' start-up, template decoding, batches of vextra-cli and sizes, each beside its floor and its goal
 #   make fuzz     run each fuzz target for FUZZ_SECONDS seconds (60 by default) from its seed corpus
 #   make test-asan  build the Linux program and its tests with AddressSanitizer and UBSan, and run the
 #                   unit, Qt and end-to-end suites under them (the asan preset, in build/asan)
