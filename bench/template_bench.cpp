@@ -13,7 +13,7 @@ namespace {
 void load(benchmark::State& state, const std::string& path) {
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path));
     for (auto _ : state) {
-        vextra::platform::RichTextBox manif;
+        vextra::formats::RichTextBox manif;
         if (!vextra::manifest::load_template(manif, path)) state.SkipWithError("the template did not load");
         benchmark::DoNotOptimize(manif.text().data());
     }

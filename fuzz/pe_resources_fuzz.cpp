@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pe_resources.h"
+#include "formats/pe_resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);
     std::string_view last_read;
-    const vextra::platform::ReadAt read_at = [file, &last_read](std::uint64_t offset, std::size_t count,
+    const vextra::formats::ReadAt read_at = [file, &last_read](std::uint64_t offset, std::size_t count,
                                                                 std::string& out) {
         // The reader checks every offset against the file size it was given before it reads.
         if (offset > file.size() || count > file.size() - offset) std::abort();
@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     };
     constexpr std::size_t kLimit = 1 << 16;
-    namespace platform = vextra::platform;
-    const auto manifest = platform::find_pe_resource(read_at, file.size(), platform::kManifestResourceType,
-                                                     platform::kProcessManifestId, kLimit);
+    namespace formats = vextra::formats;
+    const auto manifest = formats::find_pe_resource(read_at, file.size(), formats::kManifestResourceType,
+                                                     formats::kProcessManifestId, kLimit);
     if (manifest && (manifest->size() > kLimit || *manifest != last_read)) std::abort();
     return 0;
 }

@@ -9,7 +9,7 @@
 
 #include "fuzz_file.h"
 #include "manifest/template_store.h"
-#include "platform/rtf_reader.h"
+#include "formats/rtf_reader.h"
 #include "valid_utf8.h"
 
 namespace {
@@ -28,13 +28,13 @@ bool holds_a_code(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static vextra::fuzz::ScratchFile file;
-    static const std::string initial_text = vextra::platform::RichTextBox().text();
+    static const std::string initial_text = vextra::formats::RichTextBox().text();
     const std::string_view content(reinterpret_cast<const char*>(data), size);
-    vextra::platform::RichTextBox manif;
+    vextra::formats::RichTextBox manif;
     const bool loaded = vextra::manifest::load_template(manif, file.write(content));
     if (!vextra::test::is_valid_utf8(manif.text()) || holds_a_code(manif.text())) std::abort();
     // The file holds exactly the input, so it loads exactly when the reader takes the input.
-    if (loaded != vextra::platform::rtf_plain_text(content).has_value()) std::abort();
+    if (loaded != vextra::formats::rtf_plain_text(content).has_value()) std::abort();
     if (!loaded && manif.text() != initial_text) std::abort();
     return 0;
 }

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view manifest(reinterpret_cast<const char*>(data), size);
     const vextra::tools::EncodedTemplate encoded = vextra::tools::encode_template(manifest);
     if (!encoded.error.empty()) return 0;
-    vextra::platform::RichTextBox manif;
+    vextra::formats::RichTextBox manif;
     const bool loaded = vextra::manifest::load_template(manif, file.write(encoded.rtf));
     if (!loaded || manif.text() != with_crlf(manifest)) std::abort();
     return 0;

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "manifest/template_store.h"
-#include "platform/text.h"
+#include "formats/text.h"
 #include "platform/xml.h"
 
 namespace vextra::tools {
@@ -39,7 +39,7 @@ EncodedTemplate encode_template(std::string_view manifest) {
     std::string body;
     std::size_t line = 1;
     for (std::size_t pos = 0, length = 0; pos < manifest.size(); pos += length) {
-        const auto cp = platform::next_code_point(manifest, pos, length);
+        const auto cp = formats::next_code_point(manifest, pos, length);
         if (!cp) return {{}, "line " + std::to_string(line) + ": the text is not UTF-8"};
         if (*cp >= 0xC8 && *cp <= 0xE8) {
             char where[96];

@@ -12,8 +12,8 @@
 
 #include "manifest/template_store.h"
 #include "platform/files.h"
-#include "platform/printable.h"
-#include "platform/rich_text_box.h"
+#include "formats/printable.h"
+#include "formats/rich_text_box.h"
 #include "platform/standard_output.h"
 #include "template_encoder.h"
 #include "version.h"
@@ -42,7 +42,7 @@ std::optional<int> print_all(std::string_view text) {
 
 // "vextra-template: PATH: reason", the path written so that it stays on its line.
 void report(const std::string& path, std::string_view reason) {
-    std::cerr << "vextra-template: " << vextra::platform::printable(path) << ": " << reason << '\n';
+    std::cerr << "vextra-template: " << vextra::formats::printable(path) << ": " << reason << '\n';
 }
 
 int encode(const std::string& source, const std::string& output) {
@@ -64,7 +64,7 @@ int encode(const std::string& source, const std::string& output) {
 }
 
 int decode(const std::string& path) {
-    vextra::platform::RichTextBox manif;
+    vextra::formats::RichTextBox manif;
     std::string why_not;
     const bool loaded = vextra::manifest::load_template(manif, path, &why_not);
     if (const std::optional<int> lost = print_all(manif.text())) return *lost;

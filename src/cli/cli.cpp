@@ -14,8 +14,8 @@
 #include "platform/executable.h"
 #include "platform/files.h"
 #include "platform/interruptions.h"
-#include "platform/printable.h"
-#include "platform/rich_text_box.h"
+#include "formats/printable.h"
+#include "formats/rich_text_box.h"
 #include "platform/standard_output.h"
 #include "version.h"
 
@@ -107,7 +107,7 @@ constexpr std::string_view kTemplateIs = "--template=";
 std::optional<int> parse(const std::vector<std::string>& arguments, Request& request,
                          const Streams& streams) {
     const auto usage_error = [&streams](std::string_view why, std::string_view what = {}) {
-        streams.err << "vextra-cli: " << why << platform::printable(what) << '\n' << kUsage;
+        streams.err << "vextra-cli: " << why << formats::printable(what) << '\n' << kUsage;
         return exit_status::kUsage;
     };
     std::optional<Command> command;
@@ -172,7 +172,7 @@ public:
     bool ended_as_asked() const { return ended_as_asked_; }
 
     void warn(std::string_view reason) {
-        streams_.err << "vextra-cli: " << platform::printable(path_) << ": " << platform::printable(reason) << '\n';
+        streams_.err << "vextra-cli: " << formats::printable(path_) << ": " << formats::printable(reason) << '\n';
         ended_as_asked_ = false;
     }
 
@@ -189,7 +189,7 @@ public:
 private:
     bool ask(const std::string& question) {
         // The path leads, since the core names only the file and many folders may hold one of its name.
-        streams_.err << platform::printable(path_) << ": " << platform::printable(question) << "? [y/N] " << std::flush;
+        streams_.err << formats::printable(path_) << ": " << formats::printable(question) << "? [y/N] " << std::flush;
         std::string answer;
         bool answered = false;
         // A stop request while the question waits is the answer No.
@@ -211,7 +211,7 @@ private:
 // Loads the template enable writes from, once, before any program: the one named, else the first
 // installed one that is there. Never one from the working directory, where a downloaded folder of
 // programs might bring its own. When none is usable, says which files were tried and why.
-bool load_usable_template(platform::RichTextBox& manif, const std::optional<std::string>& named,
+bool load_usable_template(formats::RichTextBox& manif, const std::optional<std::string>& named,
                           const std::vector<std::string>& installed, std::ostream& err) {
     const std::vector<std::string> candidates = named ? std::vector<std::string>{*named} : installed;
     if (candidates.empty()) {
@@ -226,7 +226,7 @@ bool load_usable_template(platform::RichTextBox& manif, const std::optional<std:
             if (error.empty()) return true;
             why_not = "not a manifest: its text is not a well-formed XML document (" + error + ")";
         }
-        refusals += "vextra-cli: template " + platform::printable(path) + ": " + platform::printable(why_not) + '\n';
+        refusals += "vextra-cli: template " + formats::printable(path) + ": " + formats::printable(why_not) + '\n';
         // What is there is the template, and no use; where nothing is, the next place may hold one.
         if (platform::path_exists(path)) break;
     }
@@ -244,7 +244,7 @@ public:
     void write(const std::string& path, std::string_view status) {
         if (error_) return;
         const char end = null_terminated_ ? '\0' : '\n';
-        error_ = out_.write((null_terminated_ ? path : platform::printable(path)) + ": " + std::string(status) + end);
+        error_ = out_.write((null_terminated_ ? path : formats::printable(path)) + ": " + std::string(status) + end);
     }
     std::error_code error() const { return error_; }
 
@@ -266,7 +266,7 @@ bool names_a_file(const std::string& path, Terminal& terminal) {
 // For enable and disable, what the window does with a drop of `path` followed by a click on Enable
 // or Disable; then, for every command, the program's status line as it is now on disk. Status only
 // looks. A refused program gets no status line.
-void apply(Command command, const std::string& path, const platform::RichTextBox& manif, Terminal& terminal,
+void apply(Command command, const std::string& path, const formats::RichTextBox& manif, Terminal& terminal,
            StatusRecords& records) {
     if (!names_a_file(path, terminal)) return;
     if (command == Command::Status) {
@@ -294,7 +294,7 @@ int run_to_the_last_write(const std::vector<std::string>& arguments,
     if (const std::optional<int> status = parse(arguments, request, streams)) return *status;
 
     // Without a usable template enable touches no program at all.
-    platform::RichTextBox manif;
+    formats::RichTextBox manif;
     if (request.command == Command::Enable &&
         !load_usable_template(manif, request.template_path, installed_templates, streams.err))
         return exit_status::kUsage;

@@ -42,7 +42,7 @@ constexpr unsigned kDosAttributes =
 
 }  // namespace
 
-void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,
+void enable(std::string exelink, std::string_view style_status, const formats::RichTextBox& manif,
             bool template_usable, platform::Dialogs& dialogs) {
     if (exelink.empty() || style_status != kStatusNo) return;
     if (!template_usable) {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/dialogs.h"
-#include "platform/rich_text_box.h"
+#include "formats/rich_text_box.h"
 
 namespace vextra::manifest {
 
@@ -34,7 +34,7 @@ inline constexpr std::string_view kCacheAfter =
 // file would change nothing, and a box says so. Without a usable template (one that loaded and decoded to a
 // well-formed XML document) nothing is written: a manifest holding only the XML declaration, or
 // anything else that is no XML document, would stop the program from starting.
-void enable(std::string exelink, std::string_view style_status, const platform::RichTextBox& manif,
+void enable(std::string exelink, std::string_view style_status, const formats::RichTextBox& manif,
             bool template_usable, platform::Dialogs& dialogs);
 
 // With the status "Yes": asks, and on Yes makes the manifest normal and deletes it; nothing changes

@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "platform/files.h"
-#include "platform/rtf_reader.h"
-#include "platform/text.h"
+#include "formats/rtf_reader.h"
+#include "formats/text.h"
 #include "platform/xml.h"
 
 namespace vextra::manifest {
@@ -19,7 +19,7 @@ constexpr unsigned char kCodeLeadByte = 0xC3;
 std::array<std::string_view, 256> replacements_by_second_byte() {
     std::array<std::string_view, 256> table{};
     for (const DecodePair& pair : kDecodeList) {
-        const std::string_view code = platform::ansi_char(pair.code);
+        const std::string_view code = formats::ansi_char(pair.code);
         if (code.size() != 2 || static_cast<unsigned char>(code[0]) != kCodeLeadByte || pair.replacement.size() > 2)
             throw std::logic_error("a decode code outside U+00C0 to U+00FF, or a replacement longer than it");
         table[static_cast<unsigned char>(code[1])] = pair.replacement;
@@ -58,19 +58,19 @@ void decode_text(std::string& text) {
     text.resize(static_cast<std::size_t>(end - text.data()));
 }
 
-bool load_template(platform::RichTextBox& manif, const std::string& path, std::string* why_not) {
+bool load_template(formats::RichTextBox& manif, const std::string& path, std::string* why_not) {
     std::string document;
     const std::error_code read_error = platform::read_file(path, document, kTemplateSizeLimit);
     std::optional<std::string> loaded;
-    if (!read_error) loaded = platform::rtf_plain_text(document);
+    if (!read_error) loaded = formats::rtf_plain_text(document);
     if (!loaded && why_not) *why_not = load_failure(read_error);
     std::string text = loaded ? std::move(*loaded) : manif.take_text();
-    platform::erase_all(text, kMarker);
+    formats::erase_all(text, kMarker);
     decode_text(text);
     manif.set_text(std::move(text));
     return loaded.has_value();
 }
 
-std::string manifest_text_error(const platform::RichTextBox& manif) { return platform::xml_error(manif.text()); }
+std::string manifest_text_error(const formats::RichTextBox& manif) { return platform::xml_error(manif.text()); }
 
 }  // namespace vextra::manifest

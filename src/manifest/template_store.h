@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/rich_text_box.h"
+#include "formats/rich_text_box.h"
 
 namespace vextra::manifest {
 
@@ -43,11 +43,11 @@ void decode_text(std::string& text);
 // Returns whether the template itself loaded; when it did not, `why_not` (if given) receives the
 // reason in words for the user: the system's, when the file cannot be read (missing, not allowed,
 // not a regular file, over kTemplateSizeLimit), or that it is no whole RTF document.
-bool load_template(platform::RichTextBox& manif, const std::string& path = std::string(kTemplateFileName),
+bool load_template(formats::RichTextBox& manif, const std::string& path = std::string(kTemplateFileName),
                    std::string* why_not = nullptr);
 
 // Empty when the manifest text in `manif` can be written as a manifest: a well-formed XML document
 // with a root element. Otherwise why not; a manifest that is not one stops its program from starting.
-std::string manifest_text_error(const platform::RichTextBox& manif);
+std::string manifest_text_error(const formats::RichTextBox& manif);
 
 }  // namespace vextra::manifest

@@ -10,7 +10,7 @@
 
 #include <cerrno>
 
-#include "platform/pe_resources.h"
+#include "formats/pe_resources.h"
 
 namespace vextra::platform {
 
@@ -20,7 +20,7 @@ std::optional<std::string> embedded_manifest(const std::string& path) {
     struct stat st {};
     std::optional<std::string> manifest;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const ReadAt read_at = [fd](std::uint64_t offset, std::size_t size, std::string& out) {
+        const formats::ReadAt read_at = [fd](std::uint64_t offset, std::size_t size, std::string& out) {
             out.resize(size);
             std::size_t done = 0;
             while (done < size) {
@@ -31,8 +31,8 @@ std::optional<std::string> embedded_manifest(const std::string& path) {
             }
             return true;
         };
-        manifest = find_pe_resource(read_at, static_cast<std::uint64_t>(st.st_size), kManifestResourceType,
-                                    kProcessManifestId, kEmbeddedManifestLimit);
+        manifest = formats::find_pe_resource(read_at, static_cast<std::uint64_t>(st.st_size), formats::kManifestResourceType,
+                                    formats::kProcessManifestId, kEmbeddedManifestLimit);
     }
     close(fd);
     return manifest;

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "platform/pe_resources.h"
+#include "formats/pe_resources.h"
 #include "platform/utf16.h"
 
 namespace vextra::platform {
@@ -24,7 +24,7 @@ std::optional<std::string> embedded_manifest(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        const ReadAt read_at = [file](std::uint64_t offset, std::size_t size, std::string& out) {
+        const formats::ReadAt read_at = [file](std::uint64_t offset, std::size_t size, std::string& out) {
             out.resize(size);
             std::size_t done = 0;
             while (done < size) {
@@ -39,7 +39,7 @@ std::optional<std::string> embedded_manifest(const std::string& path) {
             return true;
         };
         const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-        manifest = find_pe_resource(read_at, size, kManifestResourceType, kProcessManifestId, kEmbeddedManifestLimit);
+        manifest = formats::find_pe_resource(read_at, size, formats::kManifestResourceType, formats::kProcessManifestId, kEmbeddedManifestLimit);
     }
     CloseHandle(file);
     return manifest;

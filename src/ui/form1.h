@@ -12,7 +12,7 @@
 #include <string>
 
 #include "manifest/target.h"
-#include "platform/rich_text_box.h"
+#include "formats/rich_text_box.h"
 #include "ui/form_view.h"
 
 namespace vextra::ui {
@@ -74,7 +74,7 @@ public:
     const std::string& exelink() const { return selection_.exelink; }
     const std::string& text1() const { return selection_.file_name; }
     const std::string& text2() const { return selection_.style_status; }
-    const platform::RichTextBox& manif() const { return manif_; }
+    const formats::RichTextBox& manif() const { return manif_; }
 
     std::int16_t foc() const { return foc_; }
     std::int16_t posX() const { return posX_; }
@@ -98,7 +98,7 @@ private:
 
     FormView& view_;
     manifest::Selection selection_;
-    platform::RichTextBox manif_;
+    formats::RichTextBox manif_;
     bool template_loaded_ = false;
     std::optional<bool> template_usable_;  // loaded, and a manifest can be made of it; once asked
     bool box_open_ = false;

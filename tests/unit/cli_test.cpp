@@ -18,7 +18,7 @@
 #include "manifest/target.h"
 #include "manifest/template_store.h"
 #include "platform/files.h"
-#include "platform/printable.h"
+#include "formats/printable.h"
 #include "system_errors.h"
 #include "temp_dir.h"
 #include "version.h"
@@ -66,7 +66,7 @@ CliRun run_cli(const std::vector<std::string>& arguments, const std::string& inp
 }
 
 // A path as vextra-cli writes it in lines and messages; on Windows each backslash is doubled.
-std::string shown(const std::string& path) { return platform::printable(path); }
+std::string shown(const std::string& path) { return formats::printable(path); }
 
 std::string question(const std::string& path, std::string_view prompt, const std::string& name) {
     return shown(path) + ": " + std::string(prompt) + name + "? [y/N] ";
@@ -507,7 +507,7 @@ TEST_F(Cli, EachLineNamesOneProgramAndMovesNoCursor) {
     const std::string csi = apps_.file("csi\xC2\x9B" "2J.exe");
     ASSERT_EQ(platform::save_file(csi, "MZ"), std::error_code());
     const std::string forged = apps_.file("gone.exe: Yes\n\x1B[2Jb.exe");
-    const std::string folder = platform::printable(apps_.path());
+    const std::string folder = formats::printable(apps_.path());
     const std::string csi_shown = folder + "/csi\\xC2\\x9B2J.exe";
 
     const CliRun status = run_cli({"status", csi, forged});

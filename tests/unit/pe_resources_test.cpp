@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Our own reader of Windows executables' resources on damaged input: whatever the bytes, it reads
 // a bounded number of times within the file and finds either nothing or a resource within bounds.
-#include "platform/pe_resources.h"
+#include "formats/pe_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "temp_dir.h"
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 constexpr std::size_t kLimit = 1u << 20;
@@ -66,4 +66,4 @@ TEST(PeResources, RandomDamageIsReadWithinBounds) {
 }
 
 }  // namespace
-}  // namespace vextra::platform
+}  // namespace vextra::formats

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "platform/printable.h"
+#include "formats/printable.h"
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 TEST(Printable, EscapesWhatCouldLeaveTheLineAndNothingElse) {
@@ -60,4 +60,4 @@ TEST(Printable, LeavesNoControlCharacterForAnyByte) {
 }
 
 }  // namespace
-}  // namespace vextra::platform
+}  // namespace vextra::formats

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/rtf_reader.h"
+#include "formats/rtf_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "valid_utf8.h"
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 using namespace std::string_view_literals;
@@ -300,4 +300,4 @@ TEST(RtfReader, HostileInputGivesValidText) {
 }
 
 }  // namespace
-}  // namespace vextra::platform
+}  // namespace vextra::formats

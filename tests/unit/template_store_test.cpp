@@ -7,15 +7,15 @@
 #include <random>
 #include <set>
 
-#include "platform/text.h"
+#include "formats/text.h"
 #include "replace_all.h"
 #include "temp_dir.h"
 
 namespace vextra::manifest {
 namespace {
 
-using platform::ansi_char;
-using platform::RichTextBox;
+using formats::ansi_char;
+using formats::RichTextBox;
 using test::TempDir;
 
 constexpr const char* kDeclarationLine = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n";

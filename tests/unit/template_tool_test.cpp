@@ -23,7 +23,7 @@ std::string with_crlf(const std::string& text) {
 // What the program holds after start-up with `rtf` as its template.
 std::string decoded(const std::string& rtf) {
     TempDir dir;
-    platform::RichTextBox manif;
+    formats::RichTextBox manif;
     EXPECT_TRUE(manifest::load_template(manif, dir.write("style.dll", rtf)));
     return manif.text();
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "platform/text.h"
+#include "formats/text.h"
 
 #include <gtest/gtest.h>
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 TEST(EraseAll, RemovesEveryOccurrenceScanningFromTheStart) {
@@ -49,4 +49,4 @@ TEST(AppendUtf8, EncodesEveryLengthAndReplacesInvalidCodePoints) {
 }
 
 }  // namespace
-}  // namespace vextra::platform
+}  // namespace vextra::formats

@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-namespace vextra::platform {
+namespace vextra::formats {
 
 // The document's plain text as UTF-8, paragraphs ended by CR LF (the last paragraph mark kept).
 // nullopt when the bytes are not a whole RTF document: they do not begin with "{\rtf", or the
 // groups are not all closed at the end. Linear in the input; never recurses on nesting.
 std::optional<std::string> rtf_plain_text(std::string_view rtf);
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

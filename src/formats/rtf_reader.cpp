@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "platform/rtf_reader.h"
+#include "formats/rtf_reader.h"
 
-#include "platform/text.h"
+#include "formats/text.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 // Destinations whose text is never part of the document's visible text. A group is skipped from
@@ -315,4 +315,4 @@ std::optional<std::string> rtf_plain_text(std::string_view rtf) {
     return Reader(rtf).run();
 }
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

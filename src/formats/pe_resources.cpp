@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "platform/pe_resources.h"
+#include "formats/pe_resources.h"
 
 #include <vector>
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 // A directory holds at most 65535 named and 65535 numbered entries; real ones hold a handful.
@@ -146,4 +146,4 @@ std::optional<std::string> find_pe_resource(const ReadAt& read_at, std::uint64_t
     return image.data(*language, limit);
 }
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace vextra::platform {
+namespace vextra::formats {
 
 // `bytes` as text that stays on its line and moves no cursor, with each byte recoverable: the
 // control characters (C0, DEL, and the C1 controls U+0080 to U+009F) and every byte that is not
@@ -16,4 +16,4 @@ namespace vextra::platform {
 // is kept as it is.
 std::string printable(std::string_view bytes);
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "platform/printable.h"
+#include "formats/printable.h"
 
 #include <optional>
 
-#include "platform/text.h"
+#include "formats/text.h"
 
-namespace vextra::platform {
+namespace vextra::formats {
 namespace {
 
 bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
@@ -51,4 +51,4 @@ std::string printable(std::string_view bytes) {
     return out;
 }
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

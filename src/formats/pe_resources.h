@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace vextra::platform {
+namespace vextra::formats {
 
 inline constexpr std::uint16_t kManifestResourceType = 24;  // RT_MANIFEST
 inline constexpr std::uint16_t kProcessManifestId = 1;      // the manifest a program is started with
@@ -25,4 +25,4 @@ using ReadAt = std::function<bool(std::uint64_t offset, std::size_t size, std::s
 std::optional<std::string> find_pe_resource(const ReadAt& read_at, std::uint64_t file_size, std::uint16_t type,
                                             std::uint16_t id, std::size_t limit);
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

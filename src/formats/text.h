@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace vextra::platform {
+namespace vextra::formats {
 
 // Appends the UTF-8 form of a Unicode code point (U+0000 to U+10FFFF; surrogates become U+FFFD).
 void append_utf8(std::string& out, char32_t code_point);
@@ -36,4 +36,4 @@ inline std::string_view ansi_char(unsigned char code) {
 // case-sensitive: what the removal joins is not searched again. An empty `searched` removes nothing.
 void erase_all(std::string& text, std::string_view searched);
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

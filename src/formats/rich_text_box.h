@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-namespace vextra::platform {
+namespace vextra::formats {
 
 class RichTextBox {
 public:
@@ -31,4 +31,4 @@ private:
     std::string text_;
 };
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats

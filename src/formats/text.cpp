@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "platform/text.h"
+#include "formats/text.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-namespace vextra::platform {
+namespace vextra::formats {
 
 void append_utf8(std::string& out, char32_t cp) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
@@ -93,4 +93,4 @@ void erase_all(std::string& text, std::string_view searched) {
     text.resize(kept);
 }
 
-}  // namespace vextra::platform
+}  // namespace vextra::formats
