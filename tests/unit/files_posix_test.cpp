@@ -3,17 +3,21 @@
 // user.DOSATTRIB extended attribute for hidden and system, checked on real files.
 #include "platform/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <sstream>
 
+#include "command_output.h"
+#include "file_service_cases.h"
 #include "file_snapshot.h"
 #include "saves_sweep_once.h"
 #include "temp_dir.h"
@@ -22,7 +26,10 @@
 namespace vextra::platform {
 namespace {
 
+using test::attributes_of;
+using test::names_in;
 using test::read_whole_file;
+using test::saved;
 using test::TempDir;
 
 std::optional<std::string> dos_attrib(const std::string& path) {
@@ -37,21 +44,6 @@ mode_t mode_of(const std::string& path) {
     EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
     return st.st_mode & 07777;
 }
-
-unsigned attributes_of(const std::string& path) {
-    unsigned attributes = 0xFFFF;
-    EXPECT_FALSE(get_attributes(path, attributes)) << path;
-    return attributes;
-}
-
-std::vector<std::string> names_in(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
-std::string base_name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 TEST(FileAttributes, AreStoredAsWineStoresThem) {
     struct Case {
@@ -123,136 +115,78 @@ TEST(FileAttributes, DotFilesAreHiddenAndDirectoriesAreMarked) {
     EXPECT_EQ(attributes_of(dir.file("sub")), 0x10u);
 }
 
-TEST(FileAttributes, SettingOnAMissingFileFails) {
-    TempDir dir;
-    EXPECT_EQ(set_attributes(dir.file("missing"), 7), std::errc::no_such_file_or_directory);
-    EXPECT_FALSE(path_exists(dir.file("missing")));
-}
+TEST(FileAttributes, MissingEntriesAreRefusedAndFoldersMarked) { test::expect_missing_entries_refused_and_folders_marked(); }
 
+// Linux names differ from Windows' in case, a backslash is part of a name, and a dot-file is
+// hidden, as Wine shows it.
 TEST(LookupName, FindsOnlyVisibleFiles) {
     TempDir dir;
-    struct Case {
-        const char* name;
-        std::string path;
-        unsigned attributes;
-        std::string expected;
+    saved(dir.file("Mixed.exe"));
+    const std::vector<test::LookupCase> own = {
+        {"dot-file", saved(dir.file(".dot.exe")), 0, ""},
+        {"other case asked", dir.file("MIXED.EXE"), 0, ""},
+        {"backslash", dir.path() + "\\app.exe", 0, ""},
     };
-    std::filesystem::create_directory(dir.file("folder.exe"));
-    const Case cases[] = {
-        {"normal", dir.write("app.exe", "x"), 0, "app.exe"},
-        {"read-only", dir.write("ro.exe", "x"), 1, "ro.exe"},
-        {"hidden", dir.write("hid.exe", "x"), 2, ""},
-        {"system", dir.write("sys.exe", "x"), 4, ""},
-        {"manifest set", dir.write("all.exe", "x"), 7, ""},
-        {"dot-file", dir.write(".dot.exe", "x"), 0, ""},
-        {"name with spaces and Unicode", dir.write("Mon programme \u00E9t\u00E9.exe", "x"), 0,
-         "Mon programme \u00E9t\u00E9.exe"},
-        {"directory", dir.file("folder.exe"), 0, ""},
-        {"missing", dir.file("missing.exe"), 0, ""},
-        {"empty path", "", 0, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.attributes) {
-            ASSERT_FALSE(set_attributes(c.path, c.attributes));
-        }
-        EXPECT_EQ(lookup_name(c.path), c.expected);
-    }
+    test::expect_lookup_names(dir, own);
 }
 
-TEST(DeleteFile, RefusesReadOnlyFilesLikeWindows) {
-    TempDir dir;
-    const std::string read_only = dir.write("ro", "x");
-    ASSERT_FALSE(set_attributes(read_only, 7));
-    EXPECT_EQ(delete_file(read_only), std::errc::permission_denied);
-    EXPECT_TRUE(path_exists(read_only));
+TEST(DeleteFile, RefusesReadOnlyFilesLikeWindows) { test::expect_delete_refuses_read_only_files_only(); }
 
-    const std::string hidden = dir.write("hidden", "x");
-    ASSERT_FALSE(set_attributes(hidden, 6));
-    EXPECT_FALSE(delete_file(hidden));
-    EXPECT_FALSE(path_exists(hidden));
-
-    EXPECT_EQ(delete_file(dir.file("missing")), std::errc::no_such_file_or_directory);
-}
-
-TEST(SaveFile, CreatesAndReplacesWholeFilesLeavingNoTemporaries) {
-    TempDir dir;
-    const std::string path = dir.file("app.exe.manifest");
-    ASSERT_FALSE(save_file(path, "first\r\n"));
-    EXPECT_EQ(read_whole_file(path), "first\r\n");
-    EXPECT_EQ(mode_of(path) & 0200, 0200u);
-    ASSERT_FALSE(save_file(path, "second"));
-    EXPECT_EQ(read_whole_file(path), "second");
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
-}
+TEST(SaveFile, CreatesAndReplacesWholeFilesLeavingNoTemporaries) { test::expect_saves_create_and_replace_whole_files(); }
 
 TEST(SaveFile, FailsWithoutTouchingTheTarget) {
-    TempDir dir;
-    const std::string read_only = dir.write("ro.manifest", "old");
-    ASSERT_FALSE(set_attributes(read_only, 7));
-    EXPECT_EQ(save_file(read_only, "new"), std::errc::permission_denied);
-    EXPECT_EQ(read_whole_file(read_only), "old");
-    EXPECT_EQ(attributes_of(read_only), 0x27u);
-
-    std::filesystem::create_directory(dir.file("folder"));
-    EXPECT_EQ(save_file(dir.file("folder"), "new"), std::errc::is_a_directory);
-    EXPECT_EQ(save_file(dir.file("missing/app.exe.manifest"), "new"), std::errc::no_such_file_or_directory);
-
-    std::vector<std::string> names = names_in(dir.path());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"folder", "ro.manifest"}));
+    test::expect_refused_saves_touch_nothing(std::make_error_code(std::errc::is_a_directory));
 }
 
-mode_t current_umask() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
+TEST(NewFile, MakesAVisibleFileAndNothingElse) { test::expect_create_makes_a_visible_file_alone(); }
 
-TEST(NewFile, MakesANewFileWithTheModeOfAnyNewFileAndNothingElse) {
-    TempDir dir;
-    const std::string path = dir.file("app.exe.manifest");
-    const std::string content("<assembly/>\r\n\0\xFF", 15);
-    ASSERT_FALSE(create_file(path, content));
-    EXPECT_EQ(read_whole_file(path), content);
-    EXPECT_EQ(mode_of(path), 0666 & ~current_umask());
-    EXPECT_EQ(dos_attrib(path), std::nullopt);
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
+// A saved or created file has the permissions any new file gets: 0666 within the umask the process
+// started with (each save runs in a driver process of its own, started with the umask), however it
+// was made and whatever was at its path.
+TEST(NewFile, HasTheModeOfAnyNewFileWithinTheUmask) {
+    struct Way {
+        const char* name;
+        const char* driver;  // the driver's save or create, then its faults
+        bool over_a_file;    // of mode 0600 at the path first
+    };
+    const Way ways[] = {
+        {"save", "save", false},
+        {"save over a file", "save", true},
+        {"create", "create", false},
+        {"create without unnamed files", "create no-tmpfile", false},
+    };
+    for (const mode_t mask : {022, 077, 002}) {
+        for (const Way& way : ways) {
+            SCOPED_TRACE(testing::Message() << way.name << ", umask " << std::oct << mask);
+            TempDir dir;
+            const std::string path = dir.file("app.exe.manifest");
+            if (way.over_a_file) {
+                ASSERT_EQ(chmod(dir.write("app.exe.manifest", "old").c_str(), 0600), 0);
+            }
+            std::ostringstream command;
+            command << "umask " << std::oct << mask << " && set -- " << way.driver << " && '" VEXTRA_SAVE_DRIVER "' \"$1\" '"
+                    << path << "' 10 $2";
+            EXPECT_EQ(test::command_output(command.str()).rfind("saved\n", 0), 0u);
+            EXPECT_EQ(mode_of(path), 0666 & ~mask);
+            EXPECT_EQ(dos_attrib(path), std::nullopt);
+        }
+    }
 }
 
 // Whatever is at the path stays as it was, and nothing else appears in the folder: not the file,
 // not a temporary, not what a link leads to.
 TEST(NewFile, NeverReplacesNorFollowsWhatIsThere) {
-    struct Case {
-        const char* name;
-        std::function<void(TempDir&, const std::string&)> make;  // the entry at the path
-    };
-    const Case cases[] = {
-        {"a file", [](TempDir& d, const std::string& at) { d.write(base_name(at), "another program's"); }},
-        {"a read-only file",
-         [](TempDir& d, const std::string& at) { ASSERT_FALSE(set_attributes(d.write(base_name(at), "ro"), 7)); }},
-        {"an empty file", [](TempDir& d, const std::string& at) { d.write(base_name(at), ""); }},
-        {"a link leading nowhere", [](TempDir&, const std::string& at) { ASSERT_EQ(symlink("missing", at.c_str()), 0); }},
+    std::vector<test::EntryAtPath> entries = test::entries_made_alike();
+    entries.insert(entries.end(), {
+        {"a link leading nowhere", [](const std::string& at) { ASSERT_EQ(symlink("missing", at.c_str()), 0); }},
         {"a link to a file",
-         [](TempDir& d, const std::string& at) {
-             d.write("notes.txt", "mine");
+         [](const std::string& at) {
+             saved(at.substr(0, at.find_last_of('/')) + "/notes.txt", "mine");
              ASSERT_EQ(symlink("notes.txt", at.c_str()), 0);
          }},
-        {"a folder", [](TempDir&, const std::string& at) { ASSERT_TRUE(std::filesystem::create_directory(at)); }},
-        {"a FIFO", [](TempDir&, const std::string& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        const std::string path = dir.file("app.exe.manifest");
-        c.make(dir, path);
-        const test::Tree before = test::tree_of(dir.path());
-        EXPECT_EQ(create_file(path, "<assembly/>"), std::errc::file_exists);
-        EXPECT_EQ(test::changed_paths(before, test::tree_of(dir.path())), std::vector<std::string>{});
-    }
-    TempDir dir;
-    EXPECT_EQ(create_file(dir.file("missing/app.exe.manifest"), "x"), std::errc::no_such_file_or_directory);
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{});
+        {"a FIFO", [](const std::string& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }},
+    });
+    test::expect_create_leaves_each_entry_as_it_is(entries, test::tree_of);
 }
 
 // A batch of saves in one folder lists it once (see save_file).
@@ -260,16 +194,7 @@ TEST(Saves, ClearTheirFolderOfKilledSavesTemporariesOnceAProcess) {
     test::expect_saves_clear_a_folder_once(".vextra-Ab12Cd", ".vextra-Ef34Gh");
 }
 
-TEST(ReadFile, ReadsBytesExactlyAndReportsMissingFiles) {
-    TempDir dir;
-    const std::string bytes("a\r\n\0\xFF", 5);
-    std::string content = "unchanged";
-    ASSERT_FALSE(read_file(dir.write("f", bytes), content));
-    EXPECT_EQ(content, bytes);
-    content = "unchanged";
-    EXPECT_EQ(read_file(dir.file("missing"), content), std::errc::no_such_file_or_directory);
-    EXPECT_EQ(content, "unchanged");
-}
+TEST(ReadFile, ReadsBytesExactlyUpToTheLimitAndReportsMissingFiles) { test::expect_reads_exact_and_limited(); }
 
 using test::is_link;
 using test::Snapshot;
@@ -376,32 +301,24 @@ TEST(SpecialFiles, AreRefusedWithoutBlocking) {
     EXPECT_EQ(read_file("/dev/zero", content), std::errc::operation_not_supported);  // a device that never ends
 }
 
-TEST(ReadFile, RefusesFilesOverTheLimitWithoutReadingThemWhole) {
-    TempDir dir;
-    const std::string path = dir.write("big", std::string(4096, 'x'));
-    std::string content = "unchanged";
-    EXPECT_FALSE(read_file(path, content, 4096));
-    EXPECT_EQ(content.size(), 4096u);
-    content = "unchanged";
-    EXPECT_EQ(read_file(path, content, 4095), std::errc::file_too_large);
-    EXPECT_EQ(content, "unchanged");
+// The unprivileged run of this suite is the one that shows the order of the steps.
+TEST(FileAttributes, EveryTransitionWorksForTheFilesOwner) { test::expect_every_attribute_transition(); }
+
+test::FileTimes times_of(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    const auto ns = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
+    return {ns(st.st_atim), ns(st.st_mtim)};
 }
 
-// An ordinary user may set user.* attributes only on a file they may write, so the order of the
-// steps decides whether hidden and system are stored at all. Root passes either way; the
-// unprivileged run of this suite is the one that shows it.
-TEST(FileAttributes, EveryTransitionWorksForTheFilesOwner) {
-    const unsigned values[] = {0, 1, 2, 4, 6, 7};
-    TempDir dir;
-    for (unsigned from : values) {
-        for (unsigned to : values) {
-            SCOPED_TRACE("from " + std::to_string(from) + " to " + std::to_string(to));
-            const std::string path = dir.write("f" + std::to_string(from) + std::to_string(to), "x");
-            ASSERT_FALSE(set_attributes(path, from));
-            ASSERT_FALSE(set_attributes(path, to));
-            EXPECT_EQ(attributes_of(path), 0x20 | to);
-        }
-    }
+void set_times(const std::string& path, test::FileTimes times) {
+    const auto spec = [](std::int64_t ns) { return timespec{ns / 1'000'000'000, ns % 1'000'000'000}; };
+    const timespec both[2] = {spec(times.last_access_ns), spec(times.last_write_ns)};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), both, 0), 0) << path;
+}
+
+TEST(Touch, RenewsTheLastWriteTimeOfAReadOnlyFileAndNothingElse) {
+    test::expect_touch_renews_the_last_write_time_alone(times_of, set_times);
 }
 
 TEST(FileAttributes, AFailedStepIsReportedAndChangesNothing) {
