@@ -21,54 +21,17 @@
 #include <utility>
 #include <vector>
 
+#include "platform/errors_win32.h"
 #include "platform/files_sweep.h"
+#include "platform/handle_win32.h"
+#include "platform/paths_win32.h"
 #include "platform/utf16.h"
 
 namespace vextra::platform {
+
+using namespace win32;
+
 namespace {
-
-std::error_code last_error() { return {static_cast<int>(GetLastError()), std::system_category()}; }
-std::error_code windows_error(DWORD code) { return {static_cast<int>(code), std::system_category()}; }
-
-// The absolute \\?\ form of `path`. GetFullPathNameW resolves relative names against the working
-// directory and removes "." and ".." (which \\?\ paths no longer interpret); it works on paths of
-// any length.
-std::error_code wide_path(const std::string& path, std::wstring& result) {
-    if (path.empty()) return windows_error(ERROR_PATH_NOT_FOUND);
-    std::optional<std::wstring> utf16 = to_utf16(path);
-    if (!utf16) return windows_error(ERROR_INVALID_NAME);
-    std::wstring wide = std::move(*utf16);
-    if (wide.rfind(L"\\\\?\\", 0) == 0) {
-        result = std::move(wide);
-        return {};
-    }
-    for (auto& c : wide)
-        if (c == L'/') c = L'\\';
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (length == 0) return last_error();
-        if (length < full.size()) {
-            full.resize(length);
-            break;
-        }
-        full.resize(length);
-    }
-    if (full.rfind(L"\\\\.\\", 0) == 0) {
-        result = std::move(full);  // a device, not a file
-    } else if (full.rfind(L"\\\\", 0) == 0) {
-        result = L"\\\\?\\UNC\\" + full.substr(2);
-    } else {
-        result = L"\\\\?\\" + full;
-    }
-    return {};
-}
-
-// The folder part of a \\?\ path, with its trailing backslash.
-std::wstring folder_of(const std::wstring& path) {
-    const auto slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
 
 // A save's temporary is named ".vextra-", 20 hexadecimal digits (process, time, counter) and
 // ".tmp", and is hidden, so that no other program lists it while it is being written.
@@ -116,34 +79,6 @@ std::error_code write_all(HANDLE file, std::string_view content) {
     }
     return {};
 }
-
-bool has_wildcards(std::wstring_view path) {
-    if (path.rfind(L"\\\\?\\", 0) == 0) path.remove_prefix(4);
-    return path.find_first_of(L"*?") != std::wstring_view::npos;
-}
-
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle& operator=(Handle&& other) noexcept {
-        std::swap(handle_, other.handle_);
-        return *this;
-    }
-
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    void reset() {
-        if (valid()) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 HANDLE open_without_following(const std::wstring& path, DWORD access) {
     return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
