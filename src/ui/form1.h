@@ -48,6 +48,24 @@ public:
     // opening no further box) and then the program ends; otherwise it ends at once.
     void end_requested();
 
+    const std::string& applink() const { return selection_.applink; }
+    const std::string& exelink() const { return selection_.exelink; }
+    const std::string& text1() const { return selection_.file_name; }
+    const std::string& text2() const { return selection_.style_status; }
+    const formats::RichTextBox& manif() const { return manif_; }
+
+    std::int16_t foc() const { return foc_; }
+    std::int16_t posX() const { return posX_; }
+    std::int16_t posY() const { return posY_; }
+    int picture2_left() const { return picture2_left_; }
+    bool picture2_visible() const { return picture2_visible_; }
+    bool timer1_enabled() const { return timer1_enabled_; }
+    bool timer2_enabled() const { return timer2_enabled_; }
+
+    // Whether a message box (or the file chooser) opened by a handler is open.
+    bool box_open() const { return box_open_; }
+
+private:
     // The handlers, each run by the entry points above for its control and event.
     //
     // A drop on Label1; `first_file` is the full path of its first file, or nullopt when the drop
@@ -70,24 +88,6 @@ public:
     void timer1_tick();
     void timer2_tick();
 
-    const std::string& applink() const { return selection_.applink; }
-    const std::string& exelink() const { return selection_.exelink; }
-    const std::string& text1() const { return selection_.file_name; }
-    const std::string& text2() const { return selection_.style_status; }
-    const formats::RichTextBox& manif() const { return manif_; }
-
-    std::int16_t foc() const { return foc_; }
-    std::int16_t posX() const { return posX_; }
-    std::int16_t posY() const { return posY_; }
-    int picture2_left() const { return picture2_left_; }
-    bool picture2_visible() const { return picture2_visible_; }
-    bool timer1_enabled() const { return timer1_enabled_; }
-    bool timer2_enabled() const { return timer2_enabled_; }
-
-    // Whether a message box (or the file chooser) opened by a handler is open.
-    bool box_open() const { return box_open_; }
-
-private:
     // Every box a handler opens goes through here.
     int message_box(const std::string& prompt, int buttons, const std::string& title) override;
     bool template_usable();

@@ -125,8 +125,8 @@ private:
     }
 
     void slide_panel() {
-        window_->form().label6_click();
-        while (window_->form().timer1_enabled()) window_->form().timer1_tick();
+        window_->form().click(Control::Label6);
+        while (window_->form().timer1_enabled()) window_->form().tick(Control::Timer1);
     }
 
 private slots:

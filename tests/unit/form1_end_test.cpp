@@ -12,13 +12,8 @@
 #include "form1_fixture.h"
 #include "manifest/target.h"
 
-namespace vextra {
+namespace vextra::test {
 namespace {
-
-using platform::answer::kYes;
-using test::attributes;
-using test::Form1Test;
-using test::read_whole_file;
 
 TEST_F(Form1Test, AnEndRequestWithNoBoxOpenEndsTheProgramAtOnce) {
     start();
@@ -35,16 +30,16 @@ TEST_F(Form1Test, AnEndRequestWhileABoxIsOpenAnswersItNoThenEnds) {
     struct Case {
         const char* name;
         bool with_manifest;                          // the program's manifest before
-        std::function<void(ui::Form1&)> open_box;  // an entry point whose handler opens a box
+        std::function<void(Form1&)> open_box;  // an entry point whose handler opens a box
         std::size_t boxes;                           // message boxes opened, the chooser aside
     };
     const Case cases[] = {
-        {"the Enable question", false, [](ui::Form1& f) { f.click(ui::Control::Label2); }, 1},
-        {"the Disable question", true, [](ui::Form1& f) { f.click(ui::Control::Label3); }, 1},
+        {"the Enable question", false, [](Form1& f) { f.click(Control::Label2); }, 1},
+        {"the Disable question", true, [](Form1& f) { f.click(Control::Label3); }, 1},
         {"a refused drop's warning", false,
-         [this](ui::Form1& f) { f.drop(ui::Control::Label1, apps_.write("notes.txt", "text")); }, 1},
+         [this](Form1& f) { f.drop(Control::Label1, apps_.write("notes.txt", "text")); }, 1},
         // The file chooser gives a program as it closes: no drop of it is taken.
-        {"the file chooser", false, [](ui::Form1& f) { f.click(ui::Control::Label1); }, 0},
+        {"the file chooser", false, [](Form1& f) { f.click(Control::Label1); }, 0},
     };
     int index = 0;
     for (const Case& c : cases) {
@@ -67,7 +62,7 @@ TEST_F(Form1Test, AnEndRequestWhileABoxIsOpenAnswersItNoThenEnds) {
             form_->end_requested();
             ended_while_open = view_.ended;
         };
-        view_.while_open = [&](const test::MessageBoxCall&) { request(); };
+        view_.while_open = [&](const MessageBoxCall&) { request(); };
         view_.answers = {kYes};
         view_.chooser = [&]() -> std::optional<std::string> {
             request();
@@ -92,4 +87,4 @@ TEST_F(Form1Test, AnEndRequestWhileABoxIsOpenAnswersItNoThenEnds) {
 }
 
 }  // namespace
-}  // namespace vextra
+}  // namespace vextra::test

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The window's logic on real files: a Form1 over a recording view, started in a folder of its own
-// with or without a template, and a folder of programs to drop on it.
+// with or without a template, and a folder of programs to drop on it; and the boxes it shows.
+// Tests of the window live in this namespace, so the names below are theirs too.
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,29 @@
 
 namespace vextra::test {
 
+using platform::answer::kNo;
+using platform::answer::kYes;
+using platform::buttons::kOkWarning;
+using platform::buttons::kYesNoWarning;
+using ui::Control;
+using ui::Form1;
+using ui::MouseAction;
+
 // The manifest text that data/template/style.dll holds.
 inline constexpr const char* kManifestText = "<?xml version=\"1.0\"?>\r\n<assembly manifestVersion=\"1.0\"/>\r\n";
 inline constexpr const char* kTitle = "Korvane Vextra";
+inline constexpr const char* kNoTemplate = "Cannot enable visual style: the template style.dll could not be loaded.";
+
+// The window's boxes: its two questions, about the program's name, and a warning.
+inline MessageBoxCall enable_question(const std::string& name) {
+    return {"Do you want to Enable visual style for " + name, kYesNoWarning, kTitle};
+}
+inline MessageBoxCall disable_question(const std::string& name) {
+    return {"Do you want to Disable visual style for " + name, kYesNoWarning, kTitle};
+}
+inline MessageBoxCall warning(const std::string& prompt) { return {prompt, kOkWarning, kTitle}; }
+
+inline bool starts_with(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 inline unsigned attributes(const std::string& path) {
     unsigned value = 0;
@@ -35,7 +56,7 @@ protected:
     // Starts the window with whatever its working directory holds.
     void start_here() {
         WorkingDirectory cwd(work_.path());
-        form_ = std::make_unique<ui::Form1>(view_);
+        form_ = std::make_unique<Form1>(view_);
         form_->load();
     }
 
@@ -44,14 +65,14 @@ protected:
 
     // Drops `path` and checks the drop was taken as a target with the given status.
     void drop_target(const std::string& path, const std::string& status) {
-        form_->label1_drop(path);
+        form_->drop(Control::Label1, path);
         ASSERT_EQ(form_->exelink(), path);
         ASSERT_EQ(form_->text2(), status);
     }
 
     TempDir apps_, work_;
     RecordingView view_;
-    std::unique_ptr<ui::Form1> form_;
+    std::unique_ptr<Form1> form_;
 };
 
 }  // namespace vextra::test

@@ -14,22 +14,10 @@
 #include "form1_fixture.h"
 #include "inode_flags.h"
 
-namespace vextra::ui {
+namespace vextra::test {
 namespace {
 
-using platform::answer::kNo;
-using platform::buttons::kOkWarning;
-using platform::buttons::kYesNoWarning;
-using platform::answer::kYes;
-using test::Form1Test;
-using test::kTitle;
-using test::MessageBoxCall;
-using test::read_whole_file;
 
-constexpr const char* kNoTemplate = "Cannot enable visual style: the template style.dll could not be loaded.";
-
-using test::is_link;
-using test::Snapshot;
 
 TEST_F(Form1Test, TheWindowOpensWhateverStyleDllIs) {
     struct Case {
@@ -49,8 +37,8 @@ TEST_F(Form1Test, TheWindowOpensWhateverStyleDllIs) {
         c.make(work_.file("style.dll"));
         start_here();  // returns at once: nothing blocks or reads without end
         drop_target(app(), "No");
-        form_->label2_click();
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{kNoTemplate, kOkWarning, kTitle}}));
+        form_->click(Control::Label2);
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(kNoTemplate)}));
         EXPECT_FALSE(platform::path_exists(manifest()));
     }
 }
@@ -91,13 +79,13 @@ TEST_F(Form1Test, ALinkAtTheManifestPathChangesNothingItPointsTo) {
             drop_target(exe, "Yes");
             EXPECT_EQ(Snapshot::of(target), before);
             view_.boxes.clear();
-            form_->label2_click();  // status "Yes": Enable does nothing
+            form_->click(Control::Label2);  // status "Yes": Enable does nothing
             EXPECT_TRUE(view_.boxes.empty());
 
             view_.answers = {answer};
-            form_->label3_click();
+            form_->click(Control::Label3);
             EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                                       {"Do you want to Disable visual style for app.exe", kYesNoWarning, kTitle}}));
+                                       disable_question("app.exe")}));
             EXPECT_EQ(is_link(manifest()), answer == kNo);
             EXPECT_EQ(Snapshot::of(target), before);
         }
@@ -112,7 +100,7 @@ TEST_F(Form1Test, EnableLeavesALinkThatCameAfterTheDrop) {
     drop_target(app(), "No");
     ASSERT_EQ(symlink(elsewhere.c_str(), manifest().c_str()), 0);
     view_.answers = {kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     ASSERT_EQ(view_.boxes.size(), 2u);
     EXPECT_EQ(view_.boxes[1].prompt,
               "Could not enable visual style for app.exe: another program changed the manifest meanwhile");
@@ -127,14 +115,13 @@ TEST_F(Form1Test, AFolderAtTheManifestPathIsReportedAndStays) {
     std::filesystem::create_directory(manifest());
     const Snapshot before = Snapshot::of(manifest());
     drop_target(app(), "Yes");
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_TRUE(view_.boxes.empty());
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not disable visual style for app.exe: " +
-                                                  platform::error_text(std::make_error_code(std::errc::is_a_directory)),
-                                              kOkWarning, kTitle}));
+    EXPECT_EQ(view_.boxes[1], warning("Could not disable visual style for app.exe: " +
+                                                  platform::error_text(std::make_error_code(std::errc::is_a_directory))));
     EXPECT_EQ(Snapshot::of(manifest()), before);
 }
 
@@ -152,19 +139,19 @@ TEST_F(Form1Test, AManifestWhoseAttributesCannotChangeIsStillThere) {
     const std::string locked = app("locked.exe");
     ASSERT_FALSE(platform::save_file(manifest("locked.exe"), "theirs"));
     ASSERT_FALSE(platform::set_attributes(manifest("locked.exe"), 6));  // hidden, system, writable
-    ASSERT_FALSE(test::change_inode_flag(manifest("locked.exe"), FS_IMMUTABLE_FL, true));
+    ASSERT_FALSE(change_inode_flag(manifest("locked.exe"), FS_IMMUTABLE_FL, true));
     const Snapshot before = Snapshot::of(manifest("locked.exe"));
     drop_target(locked, "Yes");
     view_.boxes.clear();
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_TRUE(view_.boxes.empty()) << "Enable acts only on \"No\"";
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     ASSERT_EQ(view_.boxes.size(), 2u);
     EXPECT_EQ(view_.boxes[1].prompt, "Could not disable visual style for locked.exe: " +
                                          platform::error_text(std::make_error_code(std::errc::operation_not_permitted)));
     EXPECT_EQ(Snapshot::of(manifest("locked.exe")), before);
-    test::change_inode_flag(manifest("locked.exe"), FS_IMMUTABLE_FL, false);
+    change_inode_flag(manifest("locked.exe"), FS_IMMUTABLE_FL, false);
 }
 
 // A manifest that cannot be deleted keeps the attributes it had: the folder may not be written.
@@ -177,10 +164,10 @@ TEST_F(Form1Test, AManifestThatStaysKeepsItsAttributes) {
     drop_target(exe, "Yes");
     ASSERT_EQ(chmod(apps_.file("locked").c_str(), 0555), 0);
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     ASSERT_EQ(view_.boxes.size(), 2u);
     EXPECT_EQ(view_.boxes[1].prompt, "Could not disable visual style for app.exe: Permission denied");
-    EXPECT_EQ(test::attributes(exe + ".manifest"), 0x27u);
+    EXPECT_EQ(attributes(exe + ".manifest"), 0x27u);
     chmod(apps_.file("locked").c_str(), 0755);
 }
 
@@ -193,12 +180,11 @@ TEST_F(Form1Test, ATimeThatCannotBeSetIsReportedAndTheManifestStays) {
     ASSERT_EQ(symlink("/bin/sh", program.c_str()), 0);  // a program of root's
     drop_target(program, "No");
     view_.answers = {kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"The manifest of app.exe was changed, but Windows may go on using the "
-                                              "previous setting until the computer restarts: Operation not permitted",
-                                              kOkWarning, kTitle}));
-    EXPECT_EQ(read_whole_file(manifest()), test::kManifestText);
+    EXPECT_EQ(view_.boxes[1], warning("The manifest of app.exe was changed, but Windows may go on using the "
+                                              "previous setting until the computer restarts: Operation not permitted"));
+    EXPECT_EQ(read_whole_file(manifest()), kManifestText);
 }
 
 // A program in a folder the user may not write (a system folder, a locked share): the manifest
@@ -211,11 +197,11 @@ TEST_F(Form1Test, EnableInAFolderTheUserMayNotWriteSaysSo) {
     ASSERT_EQ(chmod(apps_.file("locked").c_str(), 0555), 0);
     drop_target(exe, "No");
     view_.answers = {kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     ASSERT_EQ(view_.boxes.size(), 2u);
-    EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: Permission denied", kOkWarning, kTitle}));
+    EXPECT_EQ(view_.boxes[1], warning("Could not enable visual style for app.exe: Permission denied"));
     EXPECT_FALSE(platform::path_exists(exe + ".manifest"));
 }
 
 }  // namespace
-}  // namespace vextra::ui
+}  // namespace vextra::test

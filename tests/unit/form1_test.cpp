@@ -11,19 +11,8 @@
 #include "manifest/commands.h"
 #include "system_errors.h"
 
-namespace vextra::ui {
+namespace vextra::test {
 namespace {
-
-using platform::answer::kNo;
-using platform::buttons::kOkWarning;
-using platform::buttons::kYesNoWarning;
-using platform::answer::kYes;
-using test::attributes;
-using test::Form1Test;
-using test::kManifestText;
-using test::kTitle;
-using test::MessageBoxCall;
-using test::read_whole_file;
 
 TEST_F(Form1Test, StartsWithNoTargetAndTheManifestTextLoaded) {
     start();
@@ -50,7 +39,7 @@ TEST_F(Form1Test, AcceptsOnlyNamesEndingInExeOrEXE) {
         SCOPED_TRACE(c.name);
         view_.boxes.clear();
         const std::string path = app(c.file);
-        form_->label1_drop(path);
+        form_->drop(Control::Label1, path);
         EXPECT_EQ(form_->applink(), path);
         if (c.accepted) {
             EXPECT_TRUE(view_.boxes.empty());
@@ -58,8 +47,7 @@ TEST_F(Form1Test, AcceptsOnlyNamesEndingInExeOrEXE) {
             EXPECT_EQ(view_.texts[Control::Text1], c.file);
             EXPECT_EQ(view_.texts[Control::Text2], "No");
         } else {
-            EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                                       {c.file + " is not a Windows executeable File.", kOkWarning, kTitle}}));
+            EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(c.file + " is not a Windows executeable File.")}));
         }
     }
 }
@@ -68,7 +56,7 @@ TEST_F(Form1Test, ARefusedDropKeepsTheEarlierTarget) {
     start();
     const std::string target = app();
     drop_target(target, "No");
-    form_->label1_drop(apps_.write("readme.txt", ""));
+    form_->drop(Control::Label1, apps_.write("readme.txt", ""));
     EXPECT_EQ(form_->exelink(), target);
     EXPECT_EQ(form_->text1(), "app.exe");
     EXPECT_EQ(form_->text2(), "No");
@@ -77,13 +65,13 @@ TEST_F(Form1Test, ARefusedDropKeepsTheEarlierTarget) {
 
 TEST_F(Form1Test, ADropWithoutFilesReusesTheLastDroppedPath) {
     start();
-    form_->label1_drop(std::nullopt);
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{" is not a Windows executeable File.", kOkWarning, kTitle}}));
+    form_->drop(Control::Label1, std::nullopt);
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(" is not a Windows executeable File.")}));
 
     const std::string target = app();
     drop_target(target, "No");
     platform::save_file(manifest(), "x");
-    form_->label1_drop(std::nullopt);
+    form_->drop(Control::Label1, std::nullopt);
     EXPECT_EQ(form_->exelink(), target);
     EXPECT_EQ(form_->text2(), "Yes");
 }
@@ -108,7 +96,7 @@ TEST_F(Form1Test, AHiddenExecutableIsAcceptedWithAnEmptyName) {
     drop_target(target, "No");
     EXPECT_EQ(form_->text1(), "");
     view_.answers = {kNo};
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_EQ(view_.boxes.back().prompt, "Do you want to Enable visual style for ");
 }
 
@@ -116,15 +104,15 @@ TEST_F(Form1Test, EnableWritesTheManifestReadOnlyHiddenSystem) {
     start();
     drop_target(app(), "No");
     view_.answers = {kYes};
-    form_->label2_click();
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for app.exe", kYesNoWarning, kTitle}}));
+    form_->click(Control::Label2);
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question("app.exe")}));
     EXPECT_EQ(read_whole_file(manifest()), kManifestText);
     EXPECT_EQ(attributes(manifest()), 0x27u);
     EXPECT_EQ(form_->text2(), "No");
 
     // Asked again without a new drop; the identical read-only manifest stays and nothing is reported.
     view_.answers = {kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_EQ(view_.boxes.size(), 2u);
     EXPECT_EQ(attributes(manifest()), 0x27u);
 }
@@ -133,24 +121,24 @@ TEST_F(Form1Test, EnableAnsweredNoWritesNothing) {
     start();
     drop_target(app(), "No");
     view_.answers = {kNo};
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_EQ(view_.boxes.size(), 1u);
     EXPECT_FALSE(platform::path_exists(manifest()));
 }
 
 TEST_F(Form1Test, CommandsDoNothingWithoutATargetOrTheRightStatus) {
     start();
-    form_->label2_click();
-    form_->label3_click();
+    form_->click(Control::Label2);
+    form_->click(Control::Label3);
     EXPECT_TRUE(view_.boxes.empty());
 
     drop_target(app(), "No");
-    form_->label3_click();  // Disable needs "Yes"
+    form_->click(Control::Label3);  // Disable needs "Yes"
     EXPECT_TRUE(view_.boxes.empty());
 
     platform::save_file(manifest(), "x");
     drop_target(app(), "Yes");
-    form_->label2_click();  // Enable needs "No"
+    form_->click(Control::Label2);  // Enable needs "No"
     EXPECT_TRUE(view_.boxes.empty());
     EXPECT_EQ(read_whole_file(manifest()), "x");
 }
@@ -158,9 +146,8 @@ TEST_F(Form1Test, CommandsDoNothingWithoutATargetOrTheRightStatus) {
 TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) {
     start(false);
     drop_target(app(), "No");
-    form_->label2_click();
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                               {"Cannot enable visual style: the template style.dll could not be loaded.", kOkWarning, kTitle}}));
+    form_->click(Control::Label2);
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(kNoTemplate)}));
     EXPECT_FALSE(platform::path_exists(manifest()));
 }
 
@@ -184,9 +171,8 @@ TEST_F(Form1Test, EnableWritesNothingWithATemplateThatIsNoManifest) {
         work_.write("style.dll", c.rtf);
         start_here();
         drop_target(app(), "No");
-        form_->label2_click();
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{
-                                   {"Cannot enable visual style: the template style.dll could not be loaded.", kOkWarning, kTitle}}));
+        form_->click(Control::Label2);
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(kNoTemplate)}));
         EXPECT_FALSE(platform::path_exists(manifest()));
     }
 }
@@ -207,7 +193,7 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
         form_->drop(Control::Label1, app("notes.txt"));  // would open a box of its own
         for (Control clicked : {Control::Label2, Control::Label3, Control::Label4, Control::Label6})
             form_->click(clicked);
-        form_->mouse(Control::Picture1, ui::MouseAction::Press, 10, 10);
+        form_->mouse(Control::Picture1, MouseAction::Press, 10, 10);
         form_->tick(Control::Timer1);
         form_->click(Control::Label1);  // the file chooser
         form_->choose_program();
@@ -219,7 +205,7 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
 
     EXPECT_FALSE(took_drop_while_open);
     EXPECT_EQ(view_.choosers_opened, 0);
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Enable visual style for a.exe", kYesNoWarning, kTitle}}));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question("a.exe")}));
     EXPECT_EQ(read_whole_file(manifest("a.exe")), kManifestText);
     EXPECT_FALSE(platform::path_exists(manifest("b.exe")));
     EXPECT_EQ(form_->exelink(), first);
@@ -259,7 +245,7 @@ TEST_F(Form1Test, TheFileChooserGivesItsFileToTheDropHandler) {
 
     chosen = apps_.write("notes.txt", "");
     form_->choose_program();
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"notes.txt is not a Windows executeable File.", kOkWarning, kTitle}}));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning("notes.txt is not a Windows executeable File.")}));
     EXPECT_EQ(form_->exelink(), first);
 
     // While the chooser is open, nothing else of the window runs.
@@ -295,8 +281,8 @@ TEST_F(Form1Test, EnableOnAProgramWithItsOwnManifestSaysWhyAndWritesNothing) {
         const std::string program = read_whole_file(std::string(VEXTRA_PE_FIXTURES "/i686/") + c.fixture);
         const std::string target = apps_.write("app.exe", program);
         drop_target(target, "No");
-        form_->label2_click();
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{c.prompt, kOkWarning, kTitle}}));
+        form_->click(Control::Label2);
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(c.prompt)}));
         EXPECT_FALSE(platform::path_exists(manifest()));
         EXPECT_EQ(read_whole_file(target), program);
     }
@@ -315,10 +301,10 @@ TEST_F(Form1Test, EachChangeRenewsTheProgramsTime) {
 
     drop_target(target, "No");
     view_.answers = {kNo};
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_EQ(age(), long_ago) << "nothing changed, so the time stays";
     view_.answers = {kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_GT(age(), long_ago + std::chrono::hours(24 * 364));
     EXPECT_EQ(read_whole_file(target), "MZ");
     EXPECT_EQ(attributes(target), 0x21u);
@@ -328,7 +314,7 @@ TEST_F(Form1Test, EachChangeRenewsTheProgramsTime) {
     ASSERT_FALSE(platform::set_attributes(target, platform::attribute::kReadOnly));
     drop_target(target, "Yes");
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     EXPECT_FALSE(platform::path_exists(manifest()));
     EXPECT_GT(age(), long_ago + std::chrono::hours(24 * 364));
     EXPECT_EQ(view_.boxes.size(), 3u) << "no box beyond the three questions";
@@ -349,12 +335,11 @@ TEST_F(Form1Test, EnableNeverReplacesAManifestThatCameAfterTheDrop) {
             ASSERT_FALSE(platform::set_attributes(manifest(), attributes_of_theirs));
         };
         view_.answers = {kYes};
-        form_->label2_click();
+        form_->click(Control::Label2);
         view_.while_open = nullptr;
         ASSERT_EQ(view_.boxes.size(), 2u);
-        EXPECT_EQ(view_.boxes[1], (MessageBoxCall{"Could not enable visual style for app.exe: another program changed "
-                                                  "the manifest meanwhile",
-                                                  kOkWarning, kTitle}));
+        EXPECT_EQ(view_.boxes[1], warning("Could not enable visual style for app.exe: another program changed "
+                                                  "the manifest meanwhile"));
         EXPECT_EQ(read_whole_file(manifest()), "someone else's");
         EXPECT_EQ(attributes(manifest()), 0x27u);
         platform::set_attributes(manifest(), 0);
@@ -368,10 +353,10 @@ TEST_F(Form1Test, ASecondEnableMeetsItsOwnManifest) {
     start();
     drop_target(app(), "No");
     view_.answers = {kYes, kYes};
-    form_->label2_click();
+    form_->click(Control::Label2);
     // Changed in between, so that only the second Enable can give the attributes back.
     ASSERT_FALSE(platform::set_attributes(manifest(), 0));
-    form_->label2_click();
+    form_->click(Control::Label2);
     EXPECT_EQ(view_.boxes.size(), 2u) << "the two questions, no failure";
     EXPECT_EQ(read_whole_file(manifest()), kManifestText);
     EXPECT_EQ(attributes(manifest()), 0x27u);
@@ -388,9 +373,9 @@ TEST_F(Form1Test, EnableRefusesAProgramThatIsNotThere) {
         std::error_code error;
     };
     const Case cases[] = {
-        {"a folder gone since the drop", "gone/app.exe", "gone", false, test::kPathNotFound},
-        {"deleted before the click", "deleted.exe", "deleted.exe", false, test::kFileNotFound},
-        {"deleted while asked", "asked.exe", "asked.exe", true, test::kFileNotFound},
+        {"a folder gone since the drop", "gone/app.exe", "gone", false, kPathNotFound},
+        {"deleted before the click", "deleted.exe", "deleted.exe", false, kFileNotFound},
+        {"deleted while asked", "asked.exe", "asked.exe", true, kFileNotFound},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -406,12 +391,11 @@ TEST_F(Form1Test, EnableRefusesAProgramThatIsNotThere) {
         } else {
             remove();
         }
-        form_->label2_click();
+        form_->click(Control::Label2);
         view_.while_open = nullptr;
         ASSERT_FALSE(view_.boxes.empty());
-        EXPECT_EQ(view_.boxes.back(), (MessageBoxCall{"Could not enable visual style for " + platform::base_name(program) +
-                                                          ": " + platform::error_text(c.error),
-                                                      kOkWarning, kTitle}));
+        EXPECT_EQ(view_.boxes.back(), warning("Could not enable visual style for " + platform::base_name(program) +
+                                                          ": " + platform::error_text(c.error)));
         EXPECT_EQ(view_.boxes.size(), c.while_asked ? 2u : 1u) << "asked only about a program that is there";
         EXPECT_FALSE(platform::path_exists(program + ".manifest"));
     }
@@ -426,15 +410,15 @@ TEST_F(Form1Test, DisableChangesNothingBeforeYesThenDeletes) {
     unsigned while_asked = 0;
     view_.while_open = [&](const MessageBoxCall&) { while_asked = attributes(manifest()); };
     view_.answers = {kYes};
-    form_->label3_click();
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{{"Do you want to Disable visual style for app.exe", kYesNoWarning, kTitle}}));
+    form_->click(Control::Label3);
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{disable_question("app.exe")}));
     EXPECT_EQ(while_asked, 0x27u);
     EXPECT_FALSE(platform::path_exists(manifest()));
     EXPECT_EQ(form_->text2(), "Yes");
 
     // Already gone: asked again, and the end state is the one asked for, so nothing is reported.
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     EXPECT_EQ(view_.boxes.size(), 2u);
 }
 
@@ -448,7 +432,7 @@ TEST_F(Form1Test, DisableDeclinedChangesNothing) {
         drop_target(app(), "Yes");
         view_.while_open = [&](const MessageBoxCall&) { platform::set_attributes(manifest(), 1); };
         view_.answers = {answer};
-        form_->label3_click();
+        form_->click(Control::Label3);
         view_.while_open = nullptr;
         EXPECT_EQ(read_whole_file(manifest()), "x");
         EXPECT_EQ(attributes(manifest()), 0x21u);
@@ -464,7 +448,7 @@ TEST_F(Form1Test, DisableDeletesAManifestMadeReadOnlyMeanwhile) {
     drop_target(app(), "Yes");
     view_.while_open = [&](const MessageBoxCall&) { platform::set_attributes(manifest(), 1); };
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     EXPECT_EQ(view_.boxes.size(), 1u);
     EXPECT_FALSE(platform::path_exists(manifest()));
 }
@@ -474,16 +458,16 @@ TEST_F(Form1Test, FullCycleEnableThenDisable) {
     const std::string target = app();
     drop_target(target, "No");
     view_.answers = {kYes};
-    form_->label2_click();
-    form_->label3_click();  // status still "No": nothing
+    form_->click(Control::Label2);
+    form_->click(Control::Label3);  // status still "No": nothing
     EXPECT_EQ(view_.boxes.size(), 1u);
     drop_target(target, "Yes");
     EXPECT_EQ(attributes(manifest()), 0x27u);
     view_.answers = {kYes};
-    form_->label3_click();
+    form_->click(Control::Label3);
     EXPECT_FALSE(platform::path_exists(manifest()));
     drop_target(target, "No");
 }
 
 }  // namespace
-}  // namespace vextra::ui
+}  // namespace vextra::test

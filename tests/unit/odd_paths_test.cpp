@@ -21,27 +21,10 @@
 #include "odd_names.h"
 #include "tree_snapshot.h"
 
-namespace vextra::ui {
+namespace vextra::test {
 namespace {
 
-using platform::answer::kYes;
-using platform::buttons::kOkWarning;
-using platform::buttons::kYesNoWarning;
-using test::changed_paths;
-using test::kManifestText;
-using test::kTitle;
-using test::MessageBoxCall;
-using test::read_whole_file;
-using test::Tree;
 using Paths = std::vector<std::string>;
-
-MessageBoxCall enable_question(const std::string& name) {
-    return {"Do you want to Enable visual style for " + name, kYesNoWarning, kTitle};
-}
-MessageBoxCall disable_question(const std::string& name) {
-    return {"Do you want to Disable visual style for " + name, kYesNoWarning, kTitle};
-}
-MessageBoxCall warning(const std::string& prompt) { return {prompt, kOkWarning, kTitle}; }
 
 std::string error_text(std::errc error) { return platform::error_text(std::make_error_code(error)); }
 
@@ -96,13 +79,13 @@ private:
     std::vector<std::string> names_;  // of each folder below the root
 };
 
-class OddPaths : public test::Form1Test {
+class OddPaths : public Form1Test {
 protected:
     void SetUp() override { start(); }
 
     // A path as the trees name it: below the folder of programs.
     std::string below(const std::string& path) const { return path.substr(apps_.path().size()); }
-    Tree tree() const { return test::tree_of(apps_.path()); }
+    Tree tree() const { return tree_of(apps_.path()); }
 
     // Drops `program`, which has no manifest yet and shows as `shown`, and clicks Enable, answering
     // Yes; the boxes recorded are this Enable's only.
@@ -123,7 +106,7 @@ protected:
         const auto written = after.find(manifest);
         ASSERT_NE(written, after.end());
         EXPECT_EQ(written->second.content, kManifestText);
-        EXPECT_TRUE(test::marked_read_only_hidden_system(written->second)) << written->second;
+        EXPECT_TRUE(marked_read_only_hidden_system(written->second)) << written->second;
     }
 };
 
@@ -135,7 +118,7 @@ TEST_F(OddPaths, OddNamesGoThroughAWholeCycle) {
         std::string shown;  // Text1 and the questions
     };
     std::vector<Case> cases;
-    std::vector<std::string> names = test::kOddNamesEverywhere;
+    std::vector<std::string> names = kOddNamesEverywhere;
     // Names Windows refuses, names that are not UTF-8 (Linux names are bytes), and a name whose
     // manifest's is 255 bytes, the longest there is.
     const std::string linux_only[] = {"\"quoted\".exe", "back\\slash.exe", "line\nbreak.exe", "*?:<>|.exe",
@@ -183,7 +166,7 @@ TEST_F(OddPaths, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
         {"the longest path", longest.write("deep.exe", "MZ"), "deep.exe", true, std::errc::filename_too_long},
         {"a path over 4,096 bytes", deeper.write("deep.exe", "MZ"), "", false, std::errc::filename_too_long},
     };
-    const Tree work_before = test::tree_of(work_.path());
+    const Tree work_before = tree_of(work_.path());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Tree before = tree();
@@ -195,7 +178,7 @@ TEST_F(OddPaths, AManifestTheSystemRefusesIsReportedAndNothingChanges) {
         EXPECT_EQ(view_.boxes, expected);
         EXPECT_EQ(changed_paths(before, tree()), Paths{});
     }
-    EXPECT_EQ(changed_paths(work_before, test::tree_of(work_.path())), Paths{});
+    EXPECT_EQ(changed_paths(work_before, tree_of(work_.path())), Paths{});
 }
 
 // The program is deleted or replaced after the drop. Enable writes a manifest only for a program
@@ -333,4 +316,4 @@ TEST_F(OddPaths, ADropWhosePathCanNameNoFileIsADropWithoutAFile) {
 }
 
 }  // namespace
-}  // namespace vextra::ui
+}  // namespace vextra::test

@@ -7,103 +7,21 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "form1_fixture.h"
 #include "odd_names.h"
-#include "platform/utf16.h"
+#include "tree_snapshot.h"
 
-namespace vextra::ui {
+namespace vextra::test {
 namespace {
 
-using platform::answer::kYes;
-using platform::buttons::kOkWarning;
-using platform::buttons::kYesNoWarning;
-using test::kManifestText;
-using test::kTitle;
-using test::MessageBoxCall;
-
-// The \\?\ form of a path, which Windows takes at any length and with any name.
-std::wstring long_form(const std::string& path) {
-    std::wstring wide = L"\\\\?\\" + platform::to_utf16(path).value();
-    std::replace(wide.begin(), wide.end(), L'/', L'\\');
-    return wide;
-}
-
-struct Entry {
-    DWORD attributes = 0;
-    std::string content;  // of a file
-    std::uint64_t last_write = 0;
-    bool operator==(const Entry& o) const {
-        return attributes == o.attributes && content == o.content && last_write == o.last_write;
-    }
-};
-
-// Every entry below `root`, by its path below it in UTF-8, read through \\?\ paths.
-void walk(const std::wstring& root, const std::string& below, std::map<std::string, Entry>& entries) {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::string path = below + "/" + platform::to_utf8(name);
-        Entry entry;
-        entry.attributes = found.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE;  // Wine reports it on every file
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            walk(root + L"\\" + name, path, entries);
-        } else {
-            entry.last_write = (std::uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32) |
-                               found.ftLastWriteTime.dwLowDateTime;
-            const HANDLE file = CreateFileW((root + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, 0, nullptr);
-            char buffer[4096];
-            DWORD got = 0;
-            while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) &&
-                   got > 0)
-                entry.content.append(buffer, got);
-            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        }
-        entries[path] = entry;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-// The paths that appeared, went or changed, ignoring the last-write time of `program`.
-std::vector<std::string> changed_paths(const std::map<std::string, Entry>& before,
-                                       const std::map<std::string, Entry>& after,
-                                       const std::string& program = {}) {
-    std::vector<std::string> changed;
-    for (const auto& [path, entry] : before) {
-        const auto is = after.find(path);
-        if (is == after.end()) {
-            changed.push_back(path);
-        } else if (!(entry == is->second)) {
-            Entry same_time = entry;
-            if (path == program) same_time.last_write = is->second.last_write;
-            if (!(same_time == is->second)) changed.push_back(path);
-        }
-    }
-    for (const auto& [path, entry] : after)
-        if (!before.count(path)) changed.push_back(path);
-    return changed;
-}
-
-MessageBoxCall question(const char* command, const std::string& name) {
-    return {std::string("Do you want to ") + command + " visual style for " + name, kYesNoWarning, kTitle};
-}
-
-class OddPathsWin32 : public test::Form1Test {
+class OddPathsWin32 : public Form1Test {
 protected:
-    void SetUp() override {
-        start();
-        root_ = long_form(apps_.path());
-    }
-    void TearDown() override { remove_all(root_, false); }
+    void SetUp() override { start(); }
+    void TearDown() override { remove_all(long_form(apps_.path()), false); }
 
     // A path below the folder of programs, as a drop gives it: with backslashes.
     std::string at(const std::string& below) const {
@@ -111,11 +29,7 @@ protected:
         std::replace(path.begin(), path.end(), '/', '\\');
         return path;
     }
-    std::map<std::string, Entry> state() const {
-        std::map<std::string, Entry> entries;
-        walk(root_, "", entries);
-        return entries;
-    }
+    Tree state() const { return tree_of(apps_.path()); }
     void make_folder(const std::string& below) {
         ASSERT_TRUE(CreateDirectoryW(long_form(at(below)).c_str(), nullptr)) << GetLastError();
     }
@@ -146,15 +60,13 @@ protected:
         }
         if (itself) RemoveDirectoryW(folder.c_str());
     }
-
-    std::wstring root_;
 };
 
 // Drop, Enable, drop again, Disable, all answered Yes, in a short folder and in one deeper than
 // MAX_PATH: the two questions are the only boxes, and the folder ends as it began but for the
 // program's time.
 TEST_F(OddPathsWin32, OddNamesGoThroughAWholeCycle) {
-    std::vector<std::string> names = test::kOddNamesEverywhere;
+    std::vector<std::string> names = kOddNamesEverywhere;
     // Latin, Greek and Hebrew in one name, which no code page holds; a name whose manifest's is 255
     // characters, the longest there is.
     names.push_back("\u00E9t\u00E9 \u03A0\u03C1\u03CC\u03B3\u03C1\u03B1\u03BC\u03BC\u03B1 "
@@ -179,7 +91,7 @@ TEST_F(OddPathsWin32, OddNamesGoThroughAWholeCycle) {
             form_->click(Control::Label2);
             const auto enabled = state();
             const std::string manifest = folder + "/" + name + ".manifest";
-            EXPECT_EQ(changed_paths(before, enabled, folder + "/" + name),
+            EXPECT_EQ(changed_paths(before, enabled, {folder + "/" + name}),
                       std::vector<std::string>{manifest});
             if (enabled.count(manifest)) {
                 EXPECT_EQ(enabled.at(manifest).content, kManifestText);
@@ -189,9 +101,9 @@ TEST_F(OddPathsWin32, OddNamesGoThroughAWholeCycle) {
             drop_target(program, "Yes");
             view_.answers = {kYes};
             form_->click(Control::Label3);
-            EXPECT_EQ(changed_paths(before, state(), folder + "/" + name), std::vector<std::string>{});
+            EXPECT_EQ(changed_paths(before, state(), {folder + "/" + name}), std::vector<std::string>{});
             EXPECT_EQ(view_.boxes,
-                      (std::vector<MessageBoxCall>{question("Enable", name), question("Disable", name)}));
+                      (std::vector<MessageBoxCall>{enable_question(name), disable_question(name)}));
         }
     }
 }
@@ -223,11 +135,11 @@ TEST_F(OddPathsWin32, AManifestWindowsRefusesIsReportedAndNothingChanges) {
         form_->click(Control::Label2);
         ASSERT_EQ(view_.boxes.size(), c.asked ? 2u : 1u);
         if (c.asked) {
-            EXPECT_EQ(view_.boxes[0], question("Enable", c.shown));
+            EXPECT_EQ(view_.boxes[0], enable_question(c.shown));
         }
         const std::string refused = "Could not enable visual style for " + platform::base_name(c.program) + ": ";
         EXPECT_EQ(view_.boxes.back().buttons, kOkWarning);
-        EXPECT_TRUE(view_.boxes.back().prompt.rfind(refused, 0) == 0 &&
+        EXPECT_TRUE(starts_with(view_.boxes.back().prompt, refused) &&
                     view_.boxes.back().prompt.size() > refused.size())
             << view_.boxes.back().prompt;
         EXPECT_EQ(changed_paths(before, state()), std::vector<std::string>{});
@@ -248,10 +160,10 @@ TEST_F(OddPathsWin32, AFolderAtTheManifestsPlaceIsYesAndStays) {
     form_->click(Control::Label3);
     ASSERT_EQ(view_.boxes.size(), 2u);
     const std::string refused = "Could not disable visual style for walled.exe: ";
-    EXPECT_TRUE(view_.boxes[1].prompt.rfind(refused, 0) == 0 && view_.boxes[1].prompt.size() > refused.size())
+    EXPECT_TRUE(starts_with(view_.boxes[1].prompt, refused) && view_.boxes[1].prompt.size() > refused.size())
         << view_.boxes[1].prompt;
     EXPECT_EQ(changed_paths(before, state()), std::vector<std::string>{});
 }
 
 }  // namespace
-}  // namespace vextra::ui
+}  // namespace vextra::test

@@ -23,27 +23,18 @@
 #include "form1_fixture.h"
 #include "tree_snapshot.h"
 
-namespace vextra::ui {
+namespace vextra::test {
 namespace {
-
-using platform::answer::kNo;
-using platform::answer::kYes;
-using platform::buttons::kYesNoWarning;
-using test::kManifestText;
-using test::read_whole_file;
-using test::Tree;
-using test::TreeEntry;
 
 constexpr int kSteps = 4000;
 constexpr const char* kTimeNotRenewed =
     " was changed, but Windows may go on using the previous setting until the computer restarts: ";
 
-bool starts_with(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 bool ends_with(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-class Soak : public test::Form1Test {
+class Soak : public Form1Test {
 protected:
     std::string below(const std::string& path) const { return path.substr(apps_.path().size()); }
 
@@ -131,7 +122,7 @@ protected:
 bool allowed_manifest(const std::optional<TreeEntry>& was, const std::optional<TreeEntry>& is) {
     if (!is) return true;
     if (was && *was == *is) return true;
-    if (!test::marked_read_only_hidden_system(*is)) return false;
+    if (!marked_read_only_hidden_system(*is)) return false;
     return is->content == kManifestText || (was && was->kind == 'f' && was->content == is->content);
 }
 
@@ -139,7 +130,7 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
     start();
     const std::vector<std::string> drops = make_tree();
     ASSERT_FALSE(HasFailure());
-    const Tree before = test::tree_of(apps_.path());
+    const Tree before = tree_of(apps_.path());
     const std::set<std::string> explained = explained_reports();
 
     unsigned seed = std::random_device{}();
@@ -184,7 +175,7 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
         }
 
         // What this step showed: a confirmed change holds, or the next box says why.
-        const std::vector<test::MessageBoxCall> shown(view_.boxes.begin() + static_cast<long>(boxes_before),
+        const std::vector<MessageBoxCall> shown(view_.boxes.begin() + static_cast<long>(boxes_before),
                                                       view_.boxes.end());
         for (const auto& box : shown) {
             if (box.buttons == kYesNoWarning) ++asked;
@@ -213,8 +204,8 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
             EXPECT_EQ(form_->text2(), there ? "Yes" : "No") << form_->exelink();
         }
 
-        const Tree now = test::tree_of(apps_.path());
-        for (const std::string& path : test::changed_paths(before, now, timed)) {
+        const Tree now = tree_of(apps_.path());
+        for (const std::string& path : changed_paths(before, now, timed)) {
             const bool dropped_programs_manifest =
                 ends_with(path, ".manifest") && targets.count(path.substr(0, path.size() - 9));
             const auto was = before.find(path), is = now.find(path);
@@ -231,4 +222,4 @@ TEST_F(Soak, ThousandsOfRandomStepsChangeOnlyTheManifestsOfDroppedPrograms) {
 }
 
 }  // namespace
-}  // namespace vextra::ui
+}  // namespace vextra::test

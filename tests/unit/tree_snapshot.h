@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Everything a test can see of a folder's tree on Linux, entry by entry (a link itself, never what
-// it leads to), to show that a run changed nothing but what it may. Folders are walked through
-// handles, so a tree deeper than the longest path the system takes is seen whole; nothing that
-// could block (a FIFO) is read.
+// Everything a test can see of a folder's tree, entry by entry (a link itself, never what it leads
+// to), to show that a run changed nothing but what it may. Folders are walked below paths of any
+// length (through handles on Linux, \\?\ paths on Windows), so a tree deeper than the longest
+// path the system takes is seen whole; nothing that could block (a FIFO) is read.
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/utf16.h"
+#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -22,27 +29,94 @@
 namespace vextra::test {
 
 struct TreeEntry {
-    char kind = '?';  // 'f' regular file, 'd' folder, 'l' link, 'p' FIFO, '?' anything else
+    char kind = '?';      // 'f' regular file, 'd' folder, 'l' link, 'p' FIFO, '?' anything else
+    std::string content;  // a file's bytes (when the user may read them), a link's target
+    std::int64_t mtime_ns = 0;  // of everything but folders, whose time moves with what they hold
+#ifdef _WIN32
+    unsigned attributes = 0;  // but archive, which Wine reports on every file
+#else
     mode_t mode = 0;
-    std::string content;                    // a file's bytes (when the user may read them), a link's target
     std::optional<std::string> dos_attrib;  // user.DOSATTRIB
-    std::int64_t mtime_ns = 0;              // of everything but folders, whose time moves with what they hold
+#endif
 
     bool same_but_time(const TreeEntry& o) const {
-        return kind == o.kind && mode == o.mode && content == o.content && dos_attrib == o.dos_attrib;
+#ifdef _WIN32
+        if (attributes != o.attributes) return false;
+#else
+        if (mode != o.mode || dos_attrib != o.dos_attrib) return false;
+#endif
+        return kind == o.kind && content == o.content;
     }
     bool operator==(const TreeEntry& o) const { return same_but_time(o) && mtime_ns == o.mtime_ns; }
 };
 
 inline std::ostream& operator<<(std::ostream& out, const TreeEntry& e) {
-    out << "{" << e.kind << " mode " << std::oct << e.mode << std::dec << ", " << e.content.size()
-        << " bytes";
+    out << "{" << e.kind << ", " << e.content.size() << " bytes";
     if (e.content.size() <= 80) out << " '" << e.content << "'";
-    return out << ", user.DOSATTRIB " << e.dos_attrib.value_or("(none)") << ", mtime " << e.mtime_ns << "}";
+#ifdef _WIN32
+    out << ", attributes " << e.attributes;
+#else
+    out << ", mode " << std::oct << e.mode << std::dec << ", user.DOSATTRIB " << e.dos_attrib.value_or("(none)");
+#endif
+    return out << ", mtime " << e.mtime_ns << "}";
 }
 
 // By path below the root, each starting with "/".
 using Tree = std::map<std::string, TreeEntry>;
+
+#ifdef _WIN32
+
+// The \\?\ form of a path, which Windows takes at any length and with any name.
+inline std::wstring long_form(const std::string& path) {
+    std::wstring wide = L"\\\\?\\" + platform::to_utf16(path).value();
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    return wide;
+}
+
+namespace tree_detail {
+
+inline void walk(const std::wstring& folder, const std::string& below, Tree& tree) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = folder + L"\\" + name;
+        const std::string path = below + "/" + platform::to_utf8(name);
+        TreeEntry entry;
+        entry.attributes = found.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            entry.kind = 'l';
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            entry.kind = 'd';
+            walk(full, path, tree);
+        } else {
+            entry.kind = 'f';
+            entry.mtime_ns = ((std::int64_t{found.ftLastWriteTime.dwHighDateTime} << 32) |
+                              found.ftLastWriteTime.dwLowDateTime) * 100;
+            const HANDLE file = CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            char buffer[65536];
+            DWORD got = 0;
+            while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+                entry.content.append(buffer, got);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        }
+        tree[path] = entry;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace tree_detail
+
+inline Tree tree_of(const std::string& root) {
+    Tree tree;
+    tree_detail::walk(long_form(root), "", tree);
+    return tree;
+}
+
+#else
 
 namespace tree_detail {
 
@@ -112,6 +186,8 @@ inline Tree tree_of(const std::string& root) {
     return tree;
 }
 
+#endif
+
 // The paths whose entries appeared, went or changed between two looks at a tree, ignoring the
 // last-write times of `times_may_change`.
 inline std::vector<std::string> changed_paths(const Tree& before, const Tree& after,
@@ -132,9 +208,13 @@ inline std::vector<std::string> changed_paths(const Tree& before, const Tree& af
     return changed;
 }
 
-// What the program leaves on every manifest: read-only (no write bit), hidden and system.
+// What the program leaves on every manifest: read-only, hidden and system.
 inline bool marked_read_only_hidden_system(const TreeEntry& e) {
+#ifdef _WIN32
+    return e.kind == 'f' && e.attributes == 7;
+#else
     return e.kind == 'f' && (e.mode & 0222) == 0 && e.dos_attrib == std::string("0x6");
+#endif
 }
 
 }  // namespace vextra::test

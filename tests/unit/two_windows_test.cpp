@@ -19,12 +19,8 @@
 #include "form1_fixture.h"
 #include "tree_snapshot.h"
 
-namespace vextra::ui {
+namespace vextra::test {
 namespace {
-
-using test::kManifestText;
-using test::read_whole_file;
-using test::TempDir;
 
 constexpr int kRounds = 2000;
 
@@ -41,7 +37,6 @@ pid_t start_window(const std::string& work, const std::string& program, const st
     return pid;
 }
 
-bool starts_with(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 TEST(TwoWindows, EnablingAndDisablingOneProgramAtOnceNeverTearsItsManifest) {
     TempDir work, apps;
@@ -51,7 +46,7 @@ TEST(TwoWindows, EnablingAndDisablingOneProgramAtOnceNeverTearsItsManifest) {
     apps.write("notes.txt", "kept");
     apps.write("other.exe", "MZ");
     apps.write("other.exe.manifest", "<other/>");
-    const test::Tree before = test::tree_of(apps.path());
+    const Tree before = tree_of(apps.path());
 
     const std::string outputs[] = {work.file("first.txt"), work.file("second.txt")};
     std::vector<pid_t> running = {start_window(work.path(), program, outputs[0]),
@@ -111,13 +106,13 @@ TEST(TwoWindows, EnablingAndDisablingOneProgramAtOnceNeverTearsItsManifest) {
     EXPECT_FALSE(torn) << "a manifest of " << torn->size() << " bytes: " << *torn;
     std::printf("two windows: %d looks at the manifest while they ran\n", looks);
 
-    const test::Tree after = test::tree_of(apps.path());
+    const Tree after = tree_of(apps.path());
     if (after.count("/app.exe.manifest")) {
         EXPECT_EQ(after.at("/app.exe.manifest").content, kManifestText);
     }
-    for (const std::string& path : test::changed_paths(before, after, {"/app.exe"}))
+    for (const std::string& path : changed_paths(before, after, {"/app.exe"}))
         EXPECT_TRUE(path == "/app.exe.manifest" || starts_with(path, "/.vextra-")) << path;
 }
 
 }  // namespace
-}  // namespace vextra::ui
+}  // namespace vextra::test
