@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "manifest/template_store.h"
 #include "platform/program_folder.h"
 #include "platform/utf16.h"
 
@@ -56,9 +57,7 @@ int wmain(int argc, wchar_t** argv) {
         arguments.push_back(std::move(*utf8));
     }
     const Utf8Console console;
-    std::vector<std::string> templates;
-    if (const std::string folder = vextra::platform::program_folder(); !folder.empty())
-        templates = {folder + "\\style.dll"};
     vextra::cli::StandardOutput out;
-    return vextra::cli::run(arguments, templates, {std::cin, out, std::cerr});
+    return vextra::cli::run(arguments, vextra::platform::shipped_file_paths(vextra::manifest::kTemplateFileName),
+                            {std::cin, out, std::cerr});
 }

@@ -68,7 +68,6 @@ constexpr std::string_view kHelp =
 
 constexpr std::string_view kOwnManifest = "own manifest";
 // What a box with only an OK button returns.
-constexpr int kOk = 1;
 
 enum class Command { Status, Enable, Disable };
 
@@ -179,7 +178,7 @@ public:
     int message_box(const std::string& prompt, int buttons, const std::string&) override {
         if (buttons != platform::buttons::kYesNoWarning) {
             warn(prompt);
-            return kOk;
+            return platform::answer::kOk;
         }
         if (answer_yes_ || ask(prompt)) return platform::answer::kYes;
         ended_as_asked_ = false;  // a declined question leaves the program as it was

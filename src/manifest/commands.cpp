@@ -37,9 +37,6 @@ void renew_program_time(platform::Dialogs& dialogs, const std::string& exelink) 
     }
 }
 
-constexpr unsigned kDosAttributes =
-    platform::attribute::kReadOnly | platform::attribute::kHidden | platform::attribute::kSystem;
-
 }  // namespace
 
 void enable(std::string exelink, std::string_view style_status, const formats::RichTextBox& manif,
@@ -107,7 +104,7 @@ void disable(std::string exelink, std::string_view style_status, platform::Dialo
         return;
     }
     // A manifest that stays keeps its attributes, so it stays as it was.
-    if (was_there && !clear_error) platform::set_attributes(manifest, before & kDosAttributes);
+    if (was_there && !clear_error) platform::set_attributes(manifest, before & platform::attribute::kSettable);
     // Where both failed, the attributes that could not be cleared are the cause (an immutable or
     // another user's file). A manifest that came or came back meanwhile is another program's doing.
     const std::error_code cause = !was_there ? std::error_code() : clear_error && delete_error ? clear_error : delete_error;

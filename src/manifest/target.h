@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 namespace vextra::manifest {
 
@@ -17,7 +18,8 @@ inline constexpr std::string_view kStatusNo = "No";
 inline constexpr std::string_view kNotExecutable = " is not a Windows executeable File.";
 
 // The attributes every manifest the program writes or finds is given: read-only, hidden, system.
-inline constexpr unsigned kManifestAttributes = 7;
+inline constexpr unsigned kManifestAttributes =
+    platform::attribute::kReadOnly | platform::attribute::kHidden | platform::attribute::kSystem;
 
 struct Selection {
     std::string applink;  // first file of the most recent drop, accepted or not

@@ -12,13 +12,14 @@ inline constexpr int kYesNoWarning = 52;  // Yes and No buttons, warning icon
 }  // namespace buttons
 
 namespace answer {
+inline constexpr int kOk = 1;
 inline constexpr int kYes = 6;
 inline constexpr int kNo = 7;
 }  // namespace answer
 
 class Dialogs {
 public:
-    // Shows the box and returns the button chosen: kYes, kNo, or any other value for OK or a box
+    // Shows the box and returns the button chosen: kYes, kNo, kOk, or any other value for a box
     // closed without an answer (callers act only on kYes).
     virtual int message_box(const std::string& prompt, int buttons, const std::string& title) = 0;
 

@@ -22,6 +22,7 @@ inline constexpr unsigned kHidden = 0x2;
 inline constexpr unsigned kSystem = 0x4;
 inline constexpr unsigned kDirectory = 0x10;  // reported, never set
 inline constexpr unsigned kArchive = 0x20;
+inline constexpr unsigned kSettable = kReadOnly | kHidden | kSystem;  // what set_attributes honours
 }  // namespace attribute
 
 // The bare name (no directory) of the entry at `path` when it exists, is not a directory and is
@@ -29,7 +30,7 @@ inline constexpr unsigned kArchive = 0x20;
 // found by its own name, whatever it points to.
 std::string lookup_name(const std::string& path);
 
-// Replaces the attribute set of the regular file at `path` (read-only, hidden and system are
+// Replaces the attribute set of the regular file at `path` (attribute::kSettable of it is
 // honoured). Refuses a link, a directory and anything else that is not a regular file. Every
 // step is checked; a failed step is reported and leaves the file as it was.
 std::error_code set_attributes(const std::string& path, unsigned attributes);

@@ -4,11 +4,18 @@
 // it was started from.
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vextra::platform {
 
 // The folder of the running executable, without a trailing separator; empty when the system does
 // not say.
 std::string program_folder();
+
+// Where a file shipped with the program may be, in the order to look: beside the executable, and
+// on Linux then in the data folder of the prefix it is installed to (bin/ and share/vextra/ side
+// by side). None when the system does not say where the executable is.
+std::vector<std::string> shipped_file_paths(std::string_view name);
 
 }  // namespace vextra::platform

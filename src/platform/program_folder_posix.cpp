@@ -22,4 +22,10 @@ std::string program_folder() {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::vector<std::string> shipped_file_paths(std::string_view name) {
+    const std::string folder = program_folder();
+    if (folder.empty()) return {};
+    return {folder + "/" + std::string(name), folder + "/../share/vextra/" + std::string(name)};
+}
+
 }  // namespace vextra::platform

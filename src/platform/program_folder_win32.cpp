@@ -25,4 +25,10 @@ std::string program_folder() {
     return to_exact_utf8(std::wstring_view(path).substr(0, separator)).value_or(std::string());
 }
 
+std::vector<std::string> shipped_file_paths(std::string_view name) {
+    const std::string folder = program_folder();
+    if (folder.empty()) return {};
+    return {folder + "\\" + std::string(name)};
+}
+
 }  // namespace vextra::platform

@@ -232,7 +232,7 @@ int QtFormView::message_box(const std::string& prompt, int buttons, const std::s
     switch (box.exec()) {
         case QMessageBox::Yes: return platform::answer::kYes;
         case QMessageBox::No: return platform::answer::kNo;
-        default: return 1;  // OK
+        default: return platform::answer::kOk;
     }
 }
 
