@@ -8,21 +8,17 @@
 #include "platform/files.h"
 
 #include <windows.h>
-#include <winternl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <climits>
-#include <optional>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "platform/entries_win32.h"
 #include "platform/errors_win32.h"
-#include "platform/files_sweep.h"
+#include "platform/file_information_win32.h"
 #include "platform/handle_win32.h"
 #include "platform/paths_win32.h"
+#include "platform/temporaries_win32.h"
 #include "platform/utf16.h"
 
 namespace vextra::platform {
@@ -30,53 +26,6 @@ namespace vextra::platform {
 using namespace win32;
 
 namespace {
-
-// A save's temporary is named ".vextra-", 20 hexadecimal digits (process, time, counter) and
-// ".tmp", and is hidden, so that no other program lists it while it is being written.
-constexpr std::wstring_view kTemporaryPrefix = L".vextra-";
-constexpr std::wstring_view kTemporarySuffix = L".tmp";
-constexpr std::size_t kTemporaryDigits = 20;
-
-void append_hex(std::wstring& out, unsigned long value, int digits) {
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += L"0123456789abcdef"[(value >> shift) & 0xF];
-}
-
-bool is_temporary_name(std::wstring_view name) {
-    if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits + kTemporarySuffix.size() ||
-        name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
-        name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix)
-        return false;
-    const std::wstring_view digits = name.substr(kTemporaryPrefix.size(), kTemporaryDigits);
-    return std::all_of(digits.begin(), digits.end(), [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); });
-}
-
-// A new temporary in `folder`, open with `access` and shared with no one, so that no other process
-// opens or deletes it while this handle is open.
-HANDLE create_temporary(const std::wstring& folder, DWORD access) {
-    static std::atomic<unsigned> counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring temp = folder + std::wstring(kTemporaryPrefix);
-        append_hex(temp, GetCurrentProcessId(), 8);
-        append_hex(temp, GetTickCount(), 8);
-        append_hex(temp, ++counter, 4);
-        temp += kTemporarySuffix;
-        const HANDLE file =
-            CreateFileW(temp.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
-    }
-    SetLastError(ERROR_FILE_EXISTS);
-    return INVALID_HANDLE_VALUE;
-}
-
-std::error_code write_all(HANDLE file, std::string_view content) {
-    while (!content.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 20));
-        DWORD written = 0;
-        if (!WriteFile(file, content.data(), chunk, &written, nullptr)) return last_error();
-        content.remove_prefix(written);
-    }
-    return {};
-}
 
 // Only a regular file takes attributes or is read. Windows answers "access denied" to opening a
 // folder as a file; a link is refused with "not supported", as Linux refuses to change a link's
@@ -119,69 +68,6 @@ DWORD own_attributes(const std::wstring& path, DWORD listed) {
     return listed;
 }
 
-std::error_code set_information(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS type, void* information, DWORD size) {
-    if (!SetFileInformationByHandle(handle, type, information, size)) return last_error();
-    return {};
-}
-
-std::error_code mark_for_deletion(HANDLE handle) {
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    return set_information(handle, FileDispositionInfo, &disposition, sizeof disposition);
-}
-
-std::error_code set_attributes_of(HANDLE handle, DWORD attributes) {
-    // Zero times leave the file's times as they are; FILE_ATTRIBUTE_NORMAL clears every attribute.
-    FILE_BASIC_INFO basic{};
-    basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
-    return set_information(handle, FileBasicInfo, &basic, sizeof basic);
-}
-
-enum class Replace { Entry, Never };
-
-// What a rename or a link through a handle takes: whether to replace, and the new name `path` (a
-// \\?\ path) as an NT path, \??\ in place of \\?\. Both kinds of information share this layout.
-template <typename Information>
-std::optional<std::vector<unsigned char>> new_name(const std::wstring& path, Replace replace) {
-    if (path.rfind(L"\\\\?\\", 0) != 0) return std::nullopt;
-    const std::wstring target = L"\\??\\" + path.substr(4);
-    std::vector<unsigned char> buffer(sizeof(Information) + target.size() * sizeof(wchar_t));
-    auto* information = reinterpret_cast<Information*>(buffer.data());
-    information->ReplaceIfExists = replace == Replace::Entry;
-    information->RootDirectory = nullptr;
-    information->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
-    std::copy(target.begin(), target.end(), information->FileName);
-    return buffer;
-}
-
-// Gives the file open as `handle` the name `path` (a \\?\ path), replacing the entry there as an
-// entry (a link there is replaced, never followed) or, with Replace::Never, failing over any entry
-// there. The rename goes through the handle, so the file stays held by it all the way.
-std::error_code rename_over(HANDLE handle, const std::wstring& path, Replace replace = Replace::Entry) {
-    auto rename = new_name<FILE_RENAME_INFO>(path, replace);
-    if (!rename) return windows_error(ERROR_NOT_SUPPORTED);
-    return set_information(handle, FileRenameInfo, rename->data(), static_cast<DWORD>(rename->size()));
-}
-
-// Gives the file open as `handle` a second name, `path` (a \\?\ path), failing over any entry
-// there with ERROR_ALREADY_EXISTS. Win32 has no call for it on a handle; ntdll's is found at run
-// time, so that nothing beyond kernel32 is imported for it.
-std::error_code link_without_replacing(HANDLE handle, const std::wstring& path) {
-    using SetInformationFile = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
-    using StatusToError = ULONG(NTAPI*)(NTSTATUS);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const auto set_information_file = reinterpret_cast<SetInformationFile>(
-        reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtSetInformationFile")));
-    const auto status_to_error =
-        reinterpret_cast<StatusToError>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-    auto link = new_name<FILE_LINK_INFORMATION>(path, Replace::Never);
-    if (!set_information_file || !status_to_error || !link) return windows_error(ERROR_NOT_SUPPORTED);
-    IO_STATUS_BLOCK io{};
-    const NTSTATUS status =
-        set_information_file(handle, &io, link->data(), static_cast<ULONG>(link->size()), FileLinkInformation);
-    if (status < 0) return windows_error(status_to_error(status));
-    return {};
-}
-
 // Wine removes the target of a Unix symbolic link whichever way the link is deleted, but a rename
 // onto the link's path replaces the link itself. So an empty file is renamed over it through its
 // own handle, and then deleted through that handle.
@@ -193,58 +79,18 @@ std::error_code remove_followed_link(const std::wstring& path) {
     return error;
 }
 
-// Removes the temporaries that saves killed on the way left in `folder`: regular files of the
-// temporary pattern, each deleted through a handle on the entry itself. A live save's temporary is
-// shared with no one, so it cannot be opened and stays. Anything else of that name is not ours: a
-// folder, a FIFO, or a link, whose deletion Wine would pass on to what it leads to.
-void remove_stale_temporaries(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + std::wstring(kTemporaryPrefix) + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        Entry entry;
-        if (is_temporary_name(found.cFileName) &&
-            !open_entry(folder + found.cFileName, DELETE | FILE_READ_ATTRIBUTES, entry) &&
-            entry.kind == Kind::RegularFile)
-            mark_for_deletion(entry.handle.get());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-}
-
-// The first save of this process in a folder clears it; later ones leave temporaries that appeared
-// meanwhile to the next process.
-void remove_stale_temporaries_once(const std::wstring& folder) {
-    static SweptFolders<std::wstring> swept;
-    if (swept.first_visit(folder)) remove_stale_temporaries(folder);
-}
-
-// Writes `content` to a new temporary in the folder of `target`, held from its creation to its
-// rename, so that no other save's clean-up takes it on the way, and gives it the name `target`.
-// The temporary is deleted whenever it does not get there.
-std::error_code save_through_temporary(const std::wstring& target, std::string_view content, Replace replace) {
-    remove_stale_temporaries_once(folder_of(target));
-    const Handle file(create_temporary(folder_of(target), GENERIC_WRITE | DELETE));
+// Opens the regular file that `path` names, through links (Windows' own, and Unix ones under Wine).
+std::error_code open_regular_file(const std::string& path, DWORD access, Handle& file) {
+    std::wstring wide;
+    if (auto error = wide_path(path, wide)) return error;
+    file = Handle(CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.valid()) return last_error();
-    std::error_code error = write_all(file.get(), content);
-    if (!error && !FlushFileBuffers(file.get())) error = last_error();
-    // The finished file is an ordinary one, not hidden like the temporary.
-    if (!error) error = set_attributes_of(file.get(), FILE_ATTRIBUTE_NORMAL);
-    if (!error && replace == Replace::Never) {
-        // A hard link first: under Wine it is Unix's link(), which fails over a Unix link that leads
-        // nowhere as over anything else, where Wine, which cannot see that link, renames over it.
-        error = link_without_replacing(file.get(), target);
-        const bool no_hard_links = error == windows_error(ERROR_INVALID_FUNCTION) ||
-                                   error == windows_error(ERROR_NOT_SUPPORTED);  // FAT, some shares
-        if (!no_hard_links) {
-            // Linked or refused, the temporary's own name goes.
-            mark_for_deletion(file.get());
-            return error;
-        }
-        error.clear();
-    }
-    if (!error) error = rename_over(file.get(), target, replace);
-    if (error) mark_for_deletion(file.get());
-    return error;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) return windows_error(ERROR_NOT_SUPPORTED);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.get(), &info)) return last_error();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return windows_error(ERROR_ACCESS_DENIED);
+    return {};
 }
 
 }  // namespace
@@ -353,20 +199,6 @@ std::error_code read_file(const std::string& path, std::string& content, std::ui
         if (data.size() > limit) return too_large;  // it grew while read
     }
     content = std::move(data);
-    return {};
-}
-
-// Opens the regular file that `path` names, through links (Windows' own, and Unix ones under Wine).
-std::error_code open_regular_file(const std::string& path, DWORD access, Handle& file) {
-    std::wstring wide;
-    if (auto error = wide_path(path, wide)) return error;
-    file = Handle(CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file.valid()) return last_error();
-    if (GetFileType(file.get()) != FILE_TYPE_DISK) return windows_error(ERROR_NOT_SUPPORTED);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file.get(), &info)) return last_error();
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return windows_error(ERROR_ACCESS_DENIED);
     return {};
 }
 
