@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Paths for the wide API: the program's UTF-8 paths as absolute \\?\ paths, so any name Windows
-// allows works, whatever the ANSI code page, and paths longer than MAX_PATH work too. Internal to
-// the Windows file services.
+// Paths for the wide API: the program's UTF-8 paths as absolute \\?\ paths, which take any name
+// Windows allows and any length. Internal to the Windows file services.
 
 #include <string>
 #include <string_view>
