@@ -1,42 +1,28 @@
 // SPDX-License-Identifier: MIT
+// The Win32 window built from the layout table, and what Form1 tells it to show or ask.
 #include "ui/win32/form_view_win32.h"
 
 #include <commctrl.h>
 #include <ole2.h>
 #include <shobjidl.h>
-#include <windowsx.h>
-
-#include <cmath>
 
 #include "platform/files.h"
 #include "platform/released_win32.h"
 #include "platform/utf16.h"
 #include "product.h"
 #include "ui/win32/drop_target.h"
+#include "ui/win32/form_view_detail.h"
 #include "ui/win32/resources.h"
 
 namespace vextra::ui::win32 {
 namespace {
 
 constexpr wchar_t kContainerClass[] = L"VextraContainer";
-// A drop is handed to Form1 from the message loop, after the drag source has been told the result.
-constexpr UINT kDropMessage = WM_APP + 1;
-// Image2 and Image3 show the icon's 48 x 48 image at its own size.
-constexpr int kIconPixels = 48;
-
-struct Creation {
-    Win32FormView* form;
-    Control id;
-};
 
 // What the window shows is UTF-8 by construction (the table, prompts, names Windows gave us).
 std::wstring shown_text(std::string_view text) { return platform::to_utf16(text).value_or(std::wstring()); }
 
 RECT to_rect(const PixelRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
-
-COLORREF resolve(Colour colour) {
-    return is_system_colour(colour) ? GetSysColor(system_colour_index(colour)) : static_cast<COLORREF>(colour);
-}
 
 int CALLBACK note_found(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
@@ -70,23 +56,6 @@ HICON load_icon(HINSTANCE instance, int size) {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(VEXTRA_ICON), IMAGE_ICON, size, size, 0));
 }
 
-void draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y) {
-    BITMAP info{};
-    GetObjectW(bitmap, sizeof(info), &info);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, bitmap);
-    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
-}
-
-void fill(HDC dc, const RECT& rect, Colour colour) {
-    if (colour == kNoColour) return;
-    HBRUSH brush = CreateSolidBrush(resolve(colour));
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
-}
-
 bool is_window_kind(Kind kind) { return kind == Kind::PictureBox || kind == Kind::TextBox; }
 
 // Start-up stops at the first window-system call that fails, saying which and why, rather than
@@ -115,13 +84,13 @@ void Win32FormView::load_resources() {
         texts_[i] = shown_text(row.text);
         if (!row.font.face.empty()) check((fonts_[i] = create_font(row.font)) != nullptr, "CreateFontW");
         if (row.kind == Kind::TextBox)
-            check((brushes_[i] = CreateSolidBrush(resolve(row.background))) != nullptr, "CreateSolidBrush");
+            check((brushes_[i] = CreateSolidBrush(detail::resolve(row.background))) != nullptr, "CreateSolidBrush");
     }
     check((title_strip_ = load_bitmap(instance_, VEXTRA_TITLESTRIP)) != nullptr, "LoadImageW");
     check((background_ = load_bitmap(instance_, VEXTRA_BACKGROUND)) != nullptr, "LoadImageW");
     check((large_icon_ = load_icon(instance_, GetSystemMetrics(SM_CXICON))) != nullptr, "LoadImageW");
     check((small_icon_ = load_icon(instance_, GetSystemMetrics(SM_CXSMICON))) != nullptr, "LoadImageW");
-    check((picture_icon_ = load_icon(instance_, kIconPixels)) != nullptr, "LoadImageW");
+    check((picture_icon_ = load_icon(instance_, detail::kIconPixels)) != nullptr, "LoadImageW");
 }
 
 void Win32FormView::register_container_class() {
@@ -145,7 +114,7 @@ void Win32FormView::create_main_window() {
     check(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0), "SystemParametersInfoW");
     const int x = work.left + (work.right - work.left - client.right) / 2;
     const int y = work.top + (work.bottom - work.top - client.bottom) / 2;
-    Creation creation{this, Control::Form1};
+    detail::Creation creation{this, Control::Form1};
     check(CreateWindowExW(0, kContainerClass, texts_[static_cast<std::size_t>(Control::Form1)].c_str(),
                           WS_POPUP | WS_CLIPCHILDREN, x, y, client.right, client.bottom, nullptr, nullptr, instance_,
                           &creation) != nullptr,
@@ -161,7 +130,7 @@ void Win32FormView::register_drop_target() {
         [this](POINT at) { return form_.takes_drop(control_at_screen(at)); },
         [this](POINT at, const std::optional<std::string>& file) {
             drops_.emplace_back(control_at_screen(at), file);
-            PostMessageW(window(Control::Form1), kDropMessage, 0, 0);
+            PostMessageW(window(Control::Form1), detail::kDropMessage, 0, 0);
         });
     const HRESULT registered = RegisterDragDrop(window(Control::Form1), drop_target_);
     if (FAILED(registered)) SetLastError(static_cast<DWORD>(registered));
@@ -201,7 +170,7 @@ HWND Win32FormView::create_window(const ControlSpec& row, HWND parent) {
         SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(row.id)]), FALSE);
         return edit;
     }
-    Creation creation{this, row.id};
+    detail::Creation creation{this, row.id};
     return CreateWindowExW(0, kContainerClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | shown, r.left, r.top,
                            r.right - r.left, r.bottom - r.top, parent, id, instance_, &creation);
 }
@@ -237,198 +206,6 @@ void Win32FormView::add_tooltip(const ControlSpec& row) {
         tool.rect = bounds(row.id);
     }
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-LRESULT CALLBACK Win32FormView::container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        const auto* creation = static_cast<const Creation*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->form));
-        creation->form->windows_[static_cast<std::size_t>(creation->id)] = hwnd;
-    }
-    auto* self = reinterpret_cast<Win32FormView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self) {
-        for (std::size_t i = 0; i < kControlCount; ++i)
-            if (self->windows_[i] == hwnd) return self->handle(static_cast<Control>(i), hwnd, message, wparam, lparam);
-    }
-    return DefWindowProcW(hwnd, message, wparam, lparam);
-}
-
-LRESULT Win32FormView::handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    const POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-    switch (message) {
-        case WM_ERASEBKGND: return 1;  // WM_PAINT draws everything, in one piece
-        case WM_PAINT: paint(container, hwnd); return 0;
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN: press(container, hwnd, at); return 0;
-        // The second press of a double click is no new press and makes no second click.
-        case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDBLCLK:
-        case WM_MBUTTONDBLCLK: return 0;
-        case WM_MOUSEMOVE:
-            if (pressed_ ? *pressed_ == container : hit(container, at) == container)
-                mouse(container, MouseAction::Move, at);
-            return 0;
-        case WM_LBUTTONUP:
-        case WM_RBUTTONUP:
-        case WM_MBUTTONUP: release(container, hwnd, at, wparam); return 0;
-        case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(lparam) != hwnd) end_press(container);
-            return 0;
-        case WM_CTLCOLORSTATIC: {
-            // Read-only edits ask here for their colours.
-            const auto edit = reinterpret_cast<HWND>(lparam);
-            for (std::size_t i = 0; i < kControlCount; ++i) {
-                if (windows_[i] != edit || !brushes_[i]) continue;
-                const ControlSpec& row = controls()[i];
-                SetTextColor(reinterpret_cast<HDC>(wparam), resolve(row.foreground));
-                SetBkColor(reinterpret_cast<HDC>(wparam), resolve(row.background));
-                return reinterpret_cast<LRESULT>(brushes_[i]);
-            }
-            break;
-        }
-        case WM_TIMER:
-            form_.tick(static_cast<Control>(wparam));
-            return 0;
-        case kDropMessage:
-            if (!drops_.empty()) {
-                auto [target, file] = std::move(drops_.front());
-                drops_.pop_front();
-                // A message box may have opened between the drop and this message.
-                form_.drop(target, file);
-            }
-            return 0;
-        // Asked to close by another program (taskkill without /F) or ended with the session: as
-        // the exit control, once any open box is answered No.
-        case WM_CLOSE:
-            if (container != Control::Form1) break;
-            form_.end_requested();
-            return 0;
-        case WM_ENDSESSION:
-            if (container == Control::Form1 && wparam) form_.end_requested();
-            return 0;
-        case WM_DESTROY:
-            if (container == Control::Form1) {
-                RevokeDragDrop(hwnd);
-                PostQuitMessage(0);
-            }
-            return 0;
-        default: break;
-    }
-    return DefWindowProcW(hwnd, message, wparam, lparam);
-}
-
-void Win32FormView::paint(Control container, HWND hwnd) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    // Drawn off screen first, so a panel sliding over its labels does not flicker.
-    HDC buffer = CreateCompatibleDC(dc);
-    HBITMAP pixels = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    HGDIOBJ old = SelectObject(buffer, pixels);
-
-    const ControlSpec& row = control(container);
-    fill(buffer, client, row.background);
-    if (row.kind == Kind::PictureBox && row.picture == Picture::TitleStrip) draw_bitmap(buffer, title_strip_, 0, 0);
-    const std::vector<Control>& children = windowless_[static_cast<std::size_t>(container)];
-    for (auto it = children.rbegin(); it != children.rend(); ++it)
-        if (visible(*it)) draw_windowless(buffer, control(*it));
-
-    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
-           buffer, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-    SelectObject(buffer, old);
-    DeleteObject(pixels);
-    DeleteDC(buffer);
-    EndPaint(hwnd, &ps);
-}
-
-void Win32FormView::draw_windowless(HDC dc, const ControlSpec& row) const {
-    RECT r = bounds(row.id);
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    if (row.kind == Kind::Image) {
-        if (row.picture == Picture::AppIcon)
-            DrawIconEx(dc, r.left, r.top, picture_icon_, kIconPixels, kIconPixels, 0, nullptr, DI_NORMAL);
-        else if (row.picture == Picture::Background)
-            draw_bitmap(dc, background_, r.left, r.top);
-        else if (row.picture == Picture::TitleStrip)
-            draw_bitmap(dc, title_strip_, r.left, r.top);
-    } else if (const std::wstring& text = texts_[static_cast<std::size_t>(row.id)]; !text.empty()) {
-        // Transparent: only the caption is drawn, wrapped at words and clipped to the rectangle.
-        SelectObject(dc, fonts_[static_cast<std::size_t>(row.id)]);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, resolve(row.foreground));
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-    }
-    RestoreDC(dc, saved);
-}
-
-Control Win32FormView::hit(Control container, POINT at) const {
-    for (Control id : windowless_[static_cast<std::size_t>(container)])
-        if (visible(id) && PtInRect(&bounds(id), at)) return id;
-    return container;
-}
-
-Control Win32FormView::control_at_screen(POINT at) const {
-    Control container = Control::Form1;
-    for (;;) {
-        HWND hwnd = window(container);
-        POINT local = at;
-        ScreenToClient(hwnd, &local);
-        RECT client;
-        GetClientRect(hwnd, &client);
-        if (!PtInRect(&client, local)) return container;
-        HWND child = ChildWindowFromPointEx(hwnd, local, CWP_SKIPINVISIBLE);
-        if (!child || child == hwnd) return hit(container, local);
-        std::size_t i = 0;
-        while (i < kControlCount && windows_[i] != child) ++i;
-        if (i == kControlCount) return container;
-        if (controls()[i].kind != Kind::PictureBox) return static_cast<Control>(i);
-        container = static_cast<Control>(i);
-    }
-}
-
-// The control under the pointer at a press takes the whole press: it alone sees the moves and the
-// release, wherever the pointer goes, as on a window that captures the mouse.
-void Win32FormView::press(Control container, HWND hwnd, POINT at) {
-    if (!pressed_) {
-        pressed_ = hit(container, at);
-        press_container_ = container;
-        SetCapture(hwnd);
-    }
-    if (*pressed_ == container) mouse(container, MouseAction::Press, at);
-}
-
-void Win32FormView::release(Control container, HWND hwnd, POINT at, WPARAM buttons_left) {
-    if (!pressed_) return;
-    if (*pressed_ == container) mouse(container, MouseAction::Release, at);
-    if (buttons_left & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) return;
-    const Control owner = *pressed_;
-    RECT area = bounds(owner);
-    if (owner == container) GetClientRect(hwnd, &area);
-    pressed_.reset();
-    ReleaseCapture();
-    if (PtInRect(&area, at)) form_.click(owner);
-}
-
-void Win32FormView::end_press(Control container) {
-    if (!pressed_ || press_container_ != container) return;
-    if (*pressed_ == container) mouse(container, MouseAction::Release, POINT{});
-    pressed_.reset();
-}
-
-void Win32FormView::mouse(Control container, MouseAction action, POINT at) {
-    form_.mouse(container, action, static_cast<float>(pixels_to_twips(at.x)), static_cast<float>(pixels_to_twips(at.y)));
-}
-
-void Win32FormView::invalidate(Control id) {
-    const ControlSpec& row = control(id);
-    if (HWND own = window(id)) {
-        InvalidateRect(own, nullptr, FALSE);
-        return;
-    }
-    InvalidateRect(window(row.container), &bounds(id), FALSE);
 }
 
 int Win32FormView::message_box(const std::string& prompt, int buttons, const std::string& title) {
@@ -552,43 +329,5 @@ void Win32FormView::move_window(float left, float top) {
 }
 
 void Win32FormView::end_program() { ExitProcess(0); }
-
-int Win32FormView::run_message_loop() {
-    MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        const HWND form = window(Control::Form1);
-        const bool in_window = message.hwnd == form || IsChild(form, message.hwnd);
-        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && in_window) {
-            move_focus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
-            continue;
-        }
-        if (message.message == WM_KEYDOWN && message.wParam == 'O' && GetKeyState(VK_CONTROL) < 0 && in_window) {
-            form_.choose_program();
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return static_cast<int>(message.wParam);
-}
-
-// Tab and Shift+Tab go round the controls that take the focus in the table's tab order, past those
-// that are hidden (the About panel while it is parked).
-void Win32FormView::move_focus(int step) {
-    const std::vector<Control> order = tab_order();
-    const HWND focused = GetFocus();
-    const auto count = static_cast<int>(order.size());
-    int at = 0;
-    while (at < count && window(order[static_cast<std::size_t>(at)]) != focused) ++at;
-    if (at == count) at = step > 0 ? count - 1 : 0;
-    for (int tried = 0; tried < count; ++tried) {
-        at = (at + step + count) % count;
-        const HWND next = window(order[static_cast<std::size_t>(at)]);
-        if (next && IsWindowVisible(next)) {
-            SetFocus(next);
-            return;
-        }
-    }
-}
 
 }  // namespace vextra::ui::win32
