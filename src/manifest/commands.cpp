@@ -106,8 +106,11 @@ void disable(std::string exelink, std::string_view style_status, platform::Dialo
     // A manifest that stays keeps its attributes, so it stays as it was.
     if (was_there && !clear_error) platform::set_attributes(manifest, before & platform::attribute::kSettable);
     // Where both failed, the attributes that could not be cleared are the cause (an immutable or
-    // another user's file). A manifest that came or came back meanwhile is another program's doing.
-    const std::error_code cause = !was_there ? std::error_code() : clear_error && delete_error ? clear_error : delete_error;
+    // another user's file). A manifest that came, or went and came back, meanwhile (a step found
+    // nothing there, yet something is there now) is another program's doing.
+    const bool replaced = platform::is_nothing_there(clear_error) || platform::is_nothing_there(delete_error);
+    const std::error_code cause =
+        !was_there || replaced ? std::error_code() : clear_error && delete_error ? clear_error : delete_error;
     report_failure(dialogs, kDisableFailed, exelink, cause);
 }
 

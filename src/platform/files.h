@@ -95,6 +95,9 @@ bool path_exists(const std::string& path);
 // of ending the process; a program that saves calls it first.
 void keep_running_past_file_size_limit();
 
+// Whether `error`, from a file service, says that nothing was at the path (or at its folder's).
+bool is_nothing_there(std::error_code error);
+
 // The last part of `path`: the entry's own name, as the path gives it.
 std::string base_name(const std::string& path);
 

@@ -420,6 +420,8 @@ std::error_code touch(const std::string& path) {
     return {};
 }
 
+bool is_nothing_there(std::error_code error) { return error == std::errc::no_such_file_or_directory; }
+
 bool path_exists(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;

@@ -225,6 +225,11 @@ bool path_exists(const std::string& path) {
     return !wide_path(path, wide) && !listed_attributes(wide, attributes);
 }
 
+bool is_nothing_there(std::error_code error) {
+    return error.category() == std::system_category() &&
+           (error.value() == ERROR_FILE_NOT_FOUND || error.value() == ERROR_PATH_NOT_FOUND);
+}
+
 std::string base_name(const std::string& path) {
     const auto separator = path.find_last_of("\\/");
     return separator == std::string::npos ? path : path.substr(separator + 1);
