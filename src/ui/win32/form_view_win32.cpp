@@ -17,6 +17,11 @@
 namespace vextra::ui::win32 {
 namespace {
 
+// The answers and buttons the window's logic speaks of are Windows' own values, passed through.
+static_assert(platform::answer::kOk == IDOK && platform::answer::kYes == IDYES && platform::answer::kNo == IDNO);
+static_assert(platform::buttons::kOkWarning == (MB_OK | MB_ICONWARNING) &&
+              platform::buttons::kYesNoWarning == (MB_YESNO | MB_ICONWARNING));
+
 constexpr wchar_t kContainerClass[] = L"VextraContainer";
 
 // What the window shows is UTF-8 by construction (the table, prompts, names Windows gave us).
@@ -210,7 +215,6 @@ void Win32FormView::add_tooltip(const ControlSpec& row) {
 
 int Win32FormView::message_box(const std::string& prompt, int buttons, const std::string& title) {
     dismissal_button_ = buttons == platform::buttons::kYesNoWarning ? IDNO : IDOK;
-    // The button values are Windows' own (48: OK and warning icon, 52: Yes, No and warning icon).
     const int answer = MessageBoxW(window(Control::Form1), shown_text(prompt).c_str(), shown_text(title).c_str(),
                                    static_cast<UINT>(buttons));
     dismissal_button_ = 0;
