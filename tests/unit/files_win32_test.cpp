@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "file_service_cases.h"
 #include "platform/xml.h"
 #include "saves_sweep_once.h"
 #include "temp_dir.h"
@@ -24,134 +25,47 @@
 namespace vextra::platform {
 namespace {
 
+using test::attributes_of;
+using test::kMeaningfulAttributes;
+using test::names_in;
 using test::read_whole_file;
+using test::saved;
 using test::TempDir;
 using test::WorkingDirectory;
 
 std::error_code win32_error(DWORD code) { return {static_cast<int>(code), std::system_category()}; }
-
-// Archive and "normal" differ between Windows (which clears archive on a set) and Wine (which
-// always reports it); the bits the program sets and reads are the others.
-constexpr unsigned kMeaningful = attribute::kReadOnly | attribute::kHidden | attribute::kSystem |
-                                 FILE_ATTRIBUTE_DIRECTORY;
-
-unsigned attributes_of(const std::string& path) {
-    unsigned attributes = 0xFFFF;
-    EXPECT_FALSE(get_attributes(path, attributes)) << path;
-    return attributes;
-}
-
-// Every name in the folder, hidden ones included, in UTF-8.
-std::vector<std::string> names_in(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(directory)))
-        names.push_back(entry.path().filename().u8string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string saved(const std::string& path, const std::string& content = "x") {
-    EXPECT_FALSE(save_file(path, content)) << path;
-    return path;
-}
 
 bool running_on_wine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-TEST(FileAttributes, ReadBackAsSet) {
-    const unsigned values[] = {0, 1, 2, 4, 6, 7};
+TEST(FileAttributes, EveryTransitionWorks) { test::expect_every_attribute_transition(); }
+
+TEST(FileAttributes, AManifestsSetReadsBackWithArchive) {
     TempDir dir;
     const std::string path = saved(dir.file("app.exe.manifest"));
-    for (const unsigned value : values) {
-        SCOPED_TRACE(value);
-        ASSERT_FALSE(set_attributes(path, value));
-        EXPECT_EQ(attributes_of(path) & kMeaningful, value);
-    }
     ASSERT_FALSE(set_attributes(path, 7));
     EXPECT_EQ(attributes_of(path), 0x27u) << "Wine reports archive on every file";
 }
 
-TEST(FileAttributes, MissingFilesAndFolders) {
-    TempDir dir;
-    EXPECT_EQ(set_attributes(dir.file("missing"), 7), win32_error(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(path_exists(dir.file("missing")));
-    unsigned attributes = 0;
-    EXPECT_EQ(get_attributes(dir.file("missing/file"), attributes), win32_error(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(attributes_of(dir.path()) & kMeaningful, unsigned{FILE_ATTRIBUTE_DIRECTORY});
-}
+TEST(FileAttributes, MissingEntriesAreRefusedAndFoldersMarked) { test::expect_missing_entries_refused_and_folders_marked(); }
 
+// Windows finds a name in any case and takes backslashes.
 TEST(LookupName, FindsOnlyVisibleFilesByTheirStoredName) {
     TempDir dir;
-    std::filesystem::create_directory(std::filesystem::u8path(dir.file("folder.exe")));
     saved(dir.file("Mixed.exe"));
-    struct Case {
-        const char* name;
-        std::string path;
-        unsigned attributes;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"normal", saved(dir.file("app.exe")), 0, "app.exe"},
-        {"read-only", saved(dir.file("ro.exe")), 1, "ro.exe"},
-        {"hidden", saved(dir.file("hid.exe")), 2, ""},
-        {"system", saved(dir.file("sys.exe")), 4, ""},
-        {"manifest set", saved(dir.file("all.exe")), 7, ""},
+    const std::vector<test::LookupCase> own = {
         {"other case asked", dir.file("MIXED.EXE"), 0, "Mixed.exe"},
-        {"backslashes", dir.path() + "\\app.exe", 0, "app.exe"},
-        {"dot segments", dir.file("folder.exe/../app.exe"), 0, "app.exe"},
-        {"Greek", saved(dir.file("\u03A0\u03C1\u03CC\u03B3\u03C1\u03B1\u03BC\u03BC\u03B1.exe")), 0,
-         "\u03A0\u03C1\u03CC\u03B3\u03C1\u03B1\u03BC\u03BC\u03B1.exe"},
-        {"CJK and an emoji", saved(dir.file("\u7A0B\u5E8F \U0001F600.exe")), 0, "\u7A0B\u5E8F \U0001F600.exe"},
-        {"wildcard matching a file", dir.file("app*.exe"), 0, ""},
-        {"single-character wildcard", dir.file("ap?.exe"), 0, ""},
-        {"directory", dir.file("folder.exe"), 0, ""},
-        {"missing", dir.file("missing.exe"), 0, ""},
-        {"missing folder", dir.file("none/app.exe"), 0, ""},
-        {"empty path", "", 0, ""},
-        {"not UTF-8", dir.file("\xE9.exe"), 0, ""},
+        {"backslash", dir.path() + "\\app.exe", 0, "app.exe"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.attributes) {
-            ASSERT_FALSE(set_attributes(c.path, c.attributes));
-        }
-        EXPECT_EQ(lookup_name(c.path), c.expected);
-    }
+    test::expect_lookup_names(dir, own);
 }
 
-TEST(DeleteFile, RefusesReadOnlyFilesAndDeletesHiddenOnes) {
-    TempDir dir;
-    const std::string read_only = saved(dir.file("ro"));
-    ASSERT_FALSE(set_attributes(read_only, 7));
-    EXPECT_EQ(delete_file(read_only), win32_error(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(path_exists(read_only));
-
-    const std::string hidden = saved(dir.file("hidden"));
-    ASSERT_FALSE(set_attributes(hidden, 6));
-    EXPECT_TRUE(path_exists(hidden));
-    EXPECT_FALSE(delete_file(hidden));
-    EXPECT_FALSE(path_exists(hidden));
-
-    EXPECT_EQ(delete_file(dir.file("missing")), win32_error(ERROR_FILE_NOT_FOUND));
-}
+TEST(DeleteFile, RefusesReadOnlyFilesAndDeletesHiddenOnes) { test::expect_delete_refuses_read_only_files_only(); }
 
 TEST(SaveFile, CreatesAndReplacesWholeVisibleFilesLeavingNoTemporaries) {
-    TempDir dir;
-    const std::string path = dir.file("app.exe.manifest");
-    ASSERT_FALSE(save_file(path, "first\r\n"));
-    EXPECT_EQ(read_whole_file(path), "first\r\n");
-    EXPECT_EQ(lookup_name(path), "app.exe.manifest");
-    ASSERT_FALSE(save_file(path, "second"));
-    EXPECT_EQ(read_whole_file(path), "second");
-    EXPECT_EQ(attributes_of(path) & kMeaningful, 0u);
-
-    // A hidden, system manifest (not read-only) is replaced like any other file.
-    ASSERT_FALSE(set_attributes(path, 6));
-    ASSERT_FALSE(save_file(path, "third"));
-    EXPECT_EQ(read_whole_file(path), "third");
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
+    test::expect_saves_create_and_replace_whole_files();
 }
 
 // A save removes the temporaries that killed saves left in its folder, and nothing else: not a
@@ -204,48 +118,29 @@ TEST(SaveFile, SavesAtOnceInOneFolderLeaveEachOthersTemporaryAlone) {
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"one.exe.manifest", "two.exe.manifest"}));
 }
 
-TEST(NewFile, MakesAVisibleNewFileAndNothingElse) {
-    TempDir dir;
-    const std::string path = dir.file("app.exe.manifest");
-    const std::string content("<assembly/>\r\n\0\xFF", 15);
-    ASSERT_FALSE(create_file(path, content));
-    EXPECT_EQ(read_whole_file(path), content);
-    EXPECT_EQ(lookup_name(path), "app.exe.manifest");
-    EXPECT_EQ(attributes_of(path) & kMeaningful, 0u);
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"app.exe.manifest"});
+TEST(NewFile, MakesAVisibleNewFileAndNothingElse) { test::expect_create_makes_a_visible_file_alone(); }
+
+std::uint64_t ticks(FILETIME time) { return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+
+// Each entry of a folder as Windows shows it: its name, attributes but archive, and a file's
+// last-write time and content.
+std::vector<std::string> entries_of(const std::string& folder) {
+    std::vector<std::string> entries;
+    for (const std::string& name : names_in(folder)) {
+        const std::string path = folder + "/" + name;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        EXPECT_TRUE(GetFileAttributesExW(std::filesystem::u8path(path).wstring().c_str(), GetFileExInfoStandard, &data));
+        std::string entry = name + ", attributes " + std::to_string(data.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            entry += ", written " + std::to_string(ticks(data.ftLastWriteTime)) + ": " + read_whole_file(path);
+        entries.push_back(entry);
+    }
+    return entries;
 }
 
-// Whatever is at the path keeps its content and attributes, and nothing appears in the folder.
+// Whatever is at the path keeps its content, attributes and time, and nothing appears in the folder.
 TEST(NewFile, NeverReplacesWhatIsThere) {
-    TempDir dir;
-    ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(dir.file("folder.manifest"))));
-    struct Case {
-        const char* name;
-        std::string path;
-        unsigned attributes;
-    };
-    const Case cases[] = {
-        {"a file", saved(dir.file("file.manifest"), "theirs"), 0},
-        {"an empty file", saved(dir.file("empty.manifest"), ""), 0},
-        {"a read-only file", saved(dir.file("ro.manifest"), "theirs"), 1},
-        {"a hidden, system file", saved(dir.file("hidden.manifest"), "theirs"), 6},
-        {"a folder", dir.file("folder.manifest"), FILE_ATTRIBUTE_DIRECTORY},
-    };
-    for (const Case& c : cases) {
-        if (c.attributes != FILE_ATTRIBUTE_DIRECTORY) {
-            ASSERT_FALSE(set_attributes(c.path, c.attributes));
-        }
-    }
-    const std::vector<std::string> names = names_in(dir.path());
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string content = c.attributes == FILE_ATTRIBUTE_DIRECTORY ? "" : read_whole_file(c.path);
-        EXPECT_EQ(create_file(c.path, "<assembly/>"), std::errc::file_exists);
-        EXPECT_EQ(attributes_of(c.path) & kMeaningful, c.attributes);
-        EXPECT_EQ(c.attributes == FILE_ATTRIBUTE_DIRECTORY ? "" : read_whole_file(c.path), content);
-    }
-    EXPECT_EQ(names_in(dir.path()), names);
-    EXPECT_EQ(create_file(dir.file("missing/app.exe.manifest"), "x"), win32_error(ERROR_PATH_NOT_FOUND));
+    test::expect_create_leaves_each_entry_as_it_is(test::entries_made_alike(), entries_of);
 }
 
 // A batch of saves in one folder lists it once (see save_file).
@@ -253,98 +148,35 @@ TEST(Saves, ClearTheirFolderOfKilledSavesTemporariesOnceAProcess) {
     test::expect_saves_clear_a_folder_once(".vextra-00001234000056780001.tmp", ".vextra-00001234000056780002.tmp");
 }
 
-TEST(SaveFile, FailsWithoutTouchingTheTarget) {
-    TempDir dir;
-    std::filesystem::create_directory(std::filesystem::u8path(dir.file("folder")));
-    const std::string read_only = saved(dir.file("ro.manifest"), "old");
-    ASSERT_FALSE(set_attributes(read_only, 7));
-    struct Case {
-        const char* name;
-        std::string path;
-        std::error_code expected;
-    };
-    const Case cases[] = {
-        {"read-only manifest", read_only, win32_error(ERROR_ACCESS_DENIED)},
-        {"folder", dir.file("folder"), win32_error(ERROR_ACCESS_DENIED)},
-        {"missing folder", dir.file("missing/app.exe.manifest"), win32_error(ERROR_PATH_NOT_FOUND)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(save_file(c.path, "new"), c.expected);
-    }
-    EXPECT_EQ(read_whole_file(read_only), "old");
-    EXPECT_EQ(attributes_of(read_only) & kMeaningful, 7u);
-    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"folder", "ro.manifest"}));
-}
+TEST(SaveFile, FailsWithoutTouchingTheTarget) { test::expect_refused_saves_touch_nothing(test::kAccessDenied); }
 
-TEST(ReadFile, ReadsBytesExactlyAndReportsMissingFiles) {
-    TempDir dir;
-    const std::string bytes("a\r\n\0\xFF", 5);
-    std::string content = "unchanged";
-    ASSERT_FALSE(read_file(saved(dir.file("f"), bytes), content));
-    EXPECT_EQ(content, bytes);
-    content = "unchanged";
-    EXPECT_EQ(read_file(dir.file("missing"), content), win32_error(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(content, "unchanged");
-}
+TEST(ReadFile, ReadsBytesExactlyUpToTheLimitAndReportsMissingFiles) { test::expect_reads_exact_and_limited(); }
 
-// A file is read whole up to the limit; one larger is refused unread.
-TEST(ReadFile, RefusesFilesLargerThanTheLimit) {
-    TempDir dir;
-    const std::string path = saved(dir.file("f"), "12345");
-    struct Case {
-        const char* name;
-        std::uint64_t limit;
-        std::error_code expected;
-    };
-    const std::error_code too_large = std::make_error_code(std::errc::file_too_large);
-    const Case cases[] = {
-        {"limit above the size", 6, {}},
-        {"limit at the size", 5, {}},
-        {"limit one below", 4, too_large},
-        {"no byte allowed", 0, too_large},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::string content = "unchanged";
-        EXPECT_EQ(read_file(path, content, c.limit), c.expected);
-        EXPECT_EQ(content, c.expected ? "unchanged" : "12345");
-    }
-    EXPECT_FALSE(error_text(too_large).empty());
-}
+// FILETIME counts 100 ns from 1601, 11,644,473,600 seconds before 1970.
+constexpr std::int64_t kFileTimeAt1970 = 116'444'736'000'000'000;
 
-FILETIME last_write_of(const std::string& path) {
+test::FileTimes file_times_of(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     EXPECT_TRUE(GetFileAttributesExW(std::filesystem::u8path(path).wstring().c_str(), GetFileExInfoStandard, &data));
-    return data.ftLastWriteTime;
+    const auto ns = [](FILETIME time) { return (static_cast<std::int64_t>(ticks(time)) - kFileTimeAt1970) * 100; };
+    return {ns(data.ftLastAccessTime), ns(data.ftLastWriteTime)};
 }
 
-std::uint64_t ticks(FILETIME time) { return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
-
-// Sets the file's last-write time to 2000-01-01.
-void set_long_ago(const std::string& path) {
+void set_file_times(const std::string& path, test::FileTimes times) {
     const HANDLE file = CreateFileW(std::filesystem::u8path(path).wstring().c_str(), FILE_WRITE_ATTRIBUTES, 0,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const FILETIME long_ago{0xD53E8000, 0x01BF53EB};
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &long_ago));
+    const auto file_time = [](std::int64_t ns) {
+        const auto count = static_cast<std::uint64_t>(ns / 100 + kFileTimeAt1970);
+        return FILETIME{static_cast<DWORD>(count), static_cast<DWORD>(count >> 32)};
+    };
+    const FILETIME access = file_time(times.last_access_ns), write = file_time(times.last_write_ns);
+    EXPECT_TRUE(SetFileTime(file, nullptr, &access, &write));
     CloseHandle(file);
 }
 
 TEST(Touch, RenewsTheLastWriteTimeOfAReadOnlyFileAndNothingElse) {
-    TempDir dir;
-    const std::string path = saved(dir.file("app.exe"), "MZ");
-    set_long_ago(path);
-    ASSERT_FALSE(set_attributes(path, 7));
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-
-    EXPECT_FALSE(touch(path));
-    const std::uint64_t renewed = ticks(last_write_of(path));
-    EXPECT_LT(renewed > ticks(now) ? renewed - ticks(now) : ticks(now) - renewed, 600'000'000u) << "within a minute";
-    EXPECT_EQ(attributes_of(path) & kMeaningful, 7u);
-    EXPECT_EQ(read_whole_file(path), "MZ");
-    EXPECT_EQ(touch(dir.file("missing.exe")), win32_error(ERROR_FILE_NOT_FOUND));
+    test::expect_touch_renews_the_last_write_time_alone(file_times_of, set_file_times);
 }
 
 // The template is read by its bare name from the working directory.
@@ -383,7 +215,7 @@ TEST(FileServices, WorkOnPathsLongerThanMaxPath) {
     EXPECT_EQ(content, "long");
     EXPECT_EQ(lookup_name(path), "\u03C0\u03C1\u03CC\u03B3\u03C1\u03B1\u03BC\u03BC\u03B1.exe.manifest");
     EXPECT_FALSE(set_attributes(path, 7));
-    EXPECT_EQ(attributes_of(path) & kMeaningful, 7u);
+    EXPECT_EQ(attributes_of(path) & kMeaningfulAttributes, 7u);
     EXPECT_EQ(lookup_name(path), "");
     EXPECT_EQ(delete_file(path), win32_error(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(set_attributes(path, 0));
@@ -613,11 +445,10 @@ TEST(UnixLinks, TouchSetsTheTimeOfTheFileALinkLeadsTo) {
     ASSERT_TRUE(unix_side.available());
     TempDir dir;
     const std::string program = saved(dir.file("program.exe"), "MZ");
-    set_long_ago(program);
-    const std::uint64_t before = ticks(last_write_of(program));
+    set_file_times(program, {test::kLongAgoNs, test::kLongAgoNs});
     ASSERT_TRUE(unix_side.make_link("program.exe", dir.file("link.exe")));
     EXPECT_FALSE(touch(dir.file("link.exe")));
-    EXPECT_GT(ticks(last_write_of(program)), before);
+    EXPECT_GT(file_times_of(program).last_write_ns, test::kLongAgoNs);
     EXPECT_EQ(read_whole_file(program), "MZ");
 
     ASSERT_TRUE(unix_side.make_link("missing.exe", dir.file("nowhere.exe")));
