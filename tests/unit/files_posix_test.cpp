@@ -312,8 +312,8 @@ test::FileTimes times_of(const std::string& path) {
 }
 
 void set_times(const std::string& path, test::FileTimes times) {
-    const auto spec = [](std::int64_t ns) { return timespec{ns / 1'000'000'000, ns % 1'000'000'000}; };
-    const timespec both[2] = {spec(times.last_access_ns), spec(times.last_write_ns)};
+    const auto timespec_of = [](std::int64_t ns) { return timespec{ns / 1'000'000'000, ns % 1'000'000'000}; };
+    const timespec both[2] = {timespec_of(times.last_access_ns), timespec_of(times.last_write_ns)};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), both, 0), 0) << path;
 }
 
