@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "formats/pe_resources.h"
 
-#include <vector>
+#include <algorithm>
+#include <map>
 
 namespace vextra::formats {
 namespace {
@@ -19,18 +20,84 @@ std::uint32_t u32(const std::string& bytes, std::size_t at) {
     return static_cast<std::uint32_t>(u16(bytes, at)) | static_cast<std::uint32_t>(u16(bytes, at + 2)) << 16;
 }
 
-struct Section {
-    std::uint32_t virtual_address;
-    std::uint32_t virtual_size;
-    std::uint32_t raw_size;
-    std::uint32_t raw_offset;
+// The loader reads the file in whole sectors and maps it in whole pages.
+constexpr std::uint64_t kSector = 0x200;
+constexpr std::uint64_t kPage = 0x1000;
+
+std::uint64_t round_up(std::uint64_t value, std::uint64_t to) { return (value + to - 1) / to * to; }
+
+// A program's image in memory as the loader lays it out, which is where it looks for resources.
+// The headers are mapped first, then each section in the order of the table: from its raw data's
+// offset rounded down to a sector, its raw size rounded up to a sector, but no more than its size
+// in memory (the raw size when that is 0) rounded up to a page; zeros fill the rest of that last
+// page. A section mapped later hides what it covers of an earlier one: Wine maps them in turn, and
+// Windows refuses sections that do not follow one another in ascending order, so no program it
+// starts has any that overlap. What nothing maps reads as zeros. The loader refuses an image whose
+// section table or sections reach past its size, or whose raw data starts past the end of the
+// file or ends past the file's last sector.
+class Image {
+public:
+    void set_size(std::uint64_t size) { size_ = size; }
+    std::uint64_t size() const { return size_; }
+
+    // Maps `file_bytes` bytes of the file from `file_offset` at `address`, then zeros to the page's end.
+    void map(std::uint64_t address, std::uint64_t file_bytes, std::uint64_t file_offset) {
+        if (file_bytes == 0) return;
+        paint(address, address + file_bytes, file_offset);
+        paint(address + file_bytes, address + round_up(file_bytes, kPage), std::nullopt);
+    }
+
+    // The part of [start, end) that each mapping gives, in address order: the file offset of its
+    // first byte, or nullopt for zeros.
+    template <typename Visit>
+    void for_each_run(std::uint64_t start, std::uint64_t end, Visit visit) const {
+        auto run = runs_.upper_bound(start);
+        if (run != runs_.begin()) --run;
+        for (; run != runs_.end() && run->first < end; ++run) {
+            const std::uint64_t from = std::max(run->first, start);
+            const std::uint64_t to = std::min(run->second.end, end);
+            if (from >= to) continue;
+            const auto& offset = run->second.file_offset;
+            if (!visit(from, to, offset ? std::optional(*offset + (from - run->first)) : std::nullopt)) return;
+        }
+    }
+
+private:
+    struct Run {
+        std::uint64_t end;
+        std::optional<std::uint64_t> file_offset;
+    };
+
+    // What [start, end) shows from now on: the file from `file_offset`, or zeros. Each mapping adds
+    // at most three runs and removes each run it hides once, so a table of any length stays cheap.
+    void paint(std::uint64_t start, std::uint64_t end, std::optional<std::uint64_t> file_offset) {
+        if (start >= end) return;
+        split(start);
+        split(end);
+        runs_.erase(runs_.lower_bound(start), runs_.lower_bound(end));
+        runs_.emplace(start, Run{end, file_offset});
+    }
+
+    void split(std::uint64_t at) {
+        auto run = runs_.upper_bound(at);
+        if (run == runs_.begin()) return;
+        --run;
+        if (run->first == at || run->second.end <= at) return;
+        const auto& offset = run->second.file_offset;
+        Run tail{run->second.end, offset ? std::optional(*offset + (at - run->first)) : std::nullopt};
+        run->second.end = at;
+        runs_.emplace(at, tail);
+    }
+
+    std::uint64_t size_ = 0;
+    std::map<std::uint64_t, Run> runs_;  // by first address; they never overlap
 };
 
 class PeImage {
 public:
     PeImage(const ReadAt& read_at, std::uint64_t file_size) : read_at_(read_at), file_size_(file_size) {}
 
-    // Reads the headers and the section table; false for anything that is no PE image.
+    // Reads the headers and lays out the image; false for anything the loader would not map.
     bool open() {
         std::string dos;
         if (!read(0, 64, dos) || dos.compare(0, 2, "MZ") != 0) return false;
@@ -53,15 +120,33 @@ public:
             u32(optional, directories - 4) <= kResourceDirectory)
             return false;
         resource_rva_ = u32(optional, directories + 8 * kResourceDirectory);
-        resource_size_ = u32(optional, directories + 8 * kResourceDirectory + 4);
+        // The image's size is rounded up to a page, or to the sections' alignment when that is larger.
+        const std::uint64_t alignment = std::max<std::uint64_t>(u32(optional, 32), kPage);
+        image_.set_size(round_up(u32(optional, 56), alignment));
 
+        const std::uint64_t table_at = std::uint64_t{pe} + 24 + optional_size;
+        const std::uint64_t table_end = table_at + std::uint64_t{section_count} * 40;
         std::string table;
-        if (!read(std::uint64_t{pe} + 24 + optional_size, std::size_t{section_count} * 40, table)) return false;
+        if (table_end > image_.size() || !read(table_at, std::size_t{section_count} * 40, table)) return false;
+        const std::uint64_t headers = std::min<std::uint64_t>(std::max<std::uint64_t>(u32(optional, 60), table_end),
+                                                              file_size_);
+        image_.map(0, headers, 0);
         for (std::size_t i = 0; i < section_count; ++i) {
             const std::size_t at = i * 40;
-            sections_.push_back({u32(table, at + 12), u32(table, at + 8), u32(table, at + 16), u32(table, at + 20)});
+            const std::uint64_t virtual_size = u32(table, at + 8);
+            const std::uint64_t address = u32(table, at + 12);
+            const std::uint64_t raw_size = u32(table, at + 16);
+            const std::uint64_t raw_offset = u32(table, at + 20);
+            const std::uint64_t memory_size = round_up(virtual_size ? virtual_size : raw_size, kPage);
+            if (address + memory_size > image_.size()) return false;
+            if (raw_offset == 0) continue;  // no raw data, whatever its size says
+            const std::uint64_t sector = raw_offset / kSector * kSector;
+            const std::uint64_t file_bytes = std::min(round_up(raw_size + raw_offset - sector, kSector), memory_size);
+            if (file_bytes == 0) continue;
+            if (raw_offset >= file_size_ || sector + file_bytes > round_up(file_size_, kSector)) return false;
+            image_.map(address, file_bytes, sector);
         }
-        return resource_rva_ != 0 && resource_size_ != 0;
+        return resource_rva_ != 0;
     }
 
     // The entry `id` of the resource directory at `offset` within the resource data: its
@@ -107,27 +192,32 @@ private:
         return read_at_(offset, size, out) && out.size() == size;
     }
 
-    // Bytes at an address of the loaded image, as long as one section holds them all on disk.
+    // Bytes at an address of the image; the last sector of the file is mapped whole, so what lies
+    // past the end of the file reads as zeros.
     bool read_rva(std::uint64_t rva, std::size_t size, std::string& out) {
-        for (const Section& s : sections_) {
-            if (rva < s.virtual_address) continue;
-            const std::uint64_t within = rva - s.virtual_address;
-            if (within + size > s.raw_size) continue;
-            return read(std::uint64_t{s.raw_offset} + within, size, out);
-        }
-        return false;
+        if (rva > image_.size() || size > image_.size() - rva) return false;
+        out.assign(size, '\0');
+        bool read_all = true;
+        image_.for_each_run(rva, rva + size, [&](std::uint64_t from, std::uint64_t to, std::optional<std::uint64_t> offset) {
+            if (!offset || *offset >= file_size_) return true;
+            std::string piece;
+            read_all = read(*offset, static_cast<std::size_t>(std::min(to - from, file_size_ - *offset)), piece);
+            out.replace(static_cast<std::size_t>(from - rva), piece.size(), piece);
+            return read_all;
+        });
+        return read_all;
     }
 
+    // The resource tree is read wherever it reaches in the image: the loader never looks at the
+    // size the headers give it.
     bool read_resource(std::uint64_t offset, std::size_t size, std::string& out) {
-        if (offset > resource_size_ || size > resource_size_ - offset) return false;
         return read_rva(resource_rva_ + offset, size, out);
     }
 
     const ReadAt& read_at_;
     std::uint64_t file_size_;
     std::uint32_t resource_rva_ = 0;
-    std::uint32_t resource_size_ = 0;
-    std::vector<Section> sections_;
+    Image image_;
 };
 
 }  // namespace

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Our own reader of a Windows executable's resources, for systems that have no loader for them.
-// It finds one resource by type and id (any language), as the Windows loader looks it up, reading
-// only the bytes it needs. Every offset and size is checked against the file; the resource tree
-// is walked exactly three levels deep (type, id, language), so no directory can make it loop,
-// and no directory is scanned past a fixed number of entries.
+// It finds one resource by type and id (any language), as the Windows loader looks it up, at the
+// addresses where the loader maps the file, reading only the bytes it needs. Every read is checked
+// against the file and the image; the resource tree is walked exactly three levels deep (type, id,
+// language), so no directory can make it loop, and no directory is scanned past a fixed number of
+// entries.
 
 #include <cstdint>
 #include <functional>

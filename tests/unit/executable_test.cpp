@@ -35,6 +35,13 @@ TEST(EmbeddedManifest, IsFoundAsTheLoaderFindsIt) {
         {"huge-size.exe", std::nullopt},
         {"not-a-program.exe", std::nullopt},
         {"missing.exe", std::nullopt},
+        // Laid out in ways the loader accepts: the manifest is where the loader maps it.
+        {"long-raw-data.exe", styles},  // an earlier section's raw data reaches past the resources' start
+        {"short-directory-size.exe", styles},  // the loader never looks at the resource directory's size
+        {"unaligned-raw-pointer.exe", styles},  // raw data is read from the start of its sector
+        {"short-virtual-size.exe", styles},  // a section's last page is mapped whole
+        {"zero-virtual-size.exe", styles},  // no size in memory: the raw data's size stands for it
+        {"overlaid-resources.exe", std::nullopt},  // a later section mapped over the resources wins
     };
     for (const char* arch : {"i686", "x86_64"}) {
         for (const auto& c : cases) {
