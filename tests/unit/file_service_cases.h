@@ -18,6 +18,7 @@
 #include "platform/files.h"
 #include "system_errors.h"
 #include "temp_dir.h"
+#include "tree_snapshot.h"
 
 namespace vextra::test {
 
@@ -256,17 +257,16 @@ inline std::vector<EntryAtPath> entries_made_alike() {
 }
 
 // create_file over each entry, each in a folder of its own, is refused as "file exists" and
-// leaves the folder as `snapshot_of` saw it before: nothing replaced, followed or left behind.
-template <typename SnapshotOf>
-void expect_create_leaves_each_entry_as_it_is(const std::vector<EntryAtPath>& entries, SnapshotOf snapshot_of) {
+// leaves the folder's tree as it was: nothing replaced, followed or left behind.
+inline void expect_create_leaves_each_entry_as_it_is(const std::vector<EntryAtPath>& entries) {
     for (const EntryAtPath& entry : entries) {
         SCOPED_TRACE(entry.name);
         TempDir dir;
         const std::string path = dir.file("app.exe.manifest");
         entry.make(path);
-        const auto before = snapshot_of(dir.path());
+        const Tree before = tree_of(dir.path());
         EXPECT_EQ(platform::create_file(path, "<assembly/>"), std::errc::file_exists);
-        EXPECT_EQ(snapshot_of(dir.path()), before);
+        EXPECT_EQ(tree_of(dir.path()), before);
     }
     TempDir dir;
     EXPECT_TRUE(is_error(platform::create_file(dir.file("missing/app.exe.manifest"), "x"), kPathNotFound));

@@ -186,7 +186,7 @@ TEST(NewFile, NeverReplacesNorFollowsWhatIsThere) {
          }},
         {"a FIFO", [](const std::string& at) { ASSERT_EQ(mkfifo(at.c_str(), 0600), 0); }},
     });
-    test::expect_create_leaves_each_entry_as_it_is(entries, test::tree_of);
+    test::expect_create_leaves_each_entry_as_it_is(entries);
 }
 
 // A batch of saves in one folder lists it once (see save_file).
