@@ -70,6 +70,17 @@ protected:
         ASSERT_EQ(form_->text2(), status);
     }
 
+    // Starts the window with whatever its working directory holds, and checks that Enable refuses
+    // its template: the one box says so and no manifest is written.
+    void expect_template_refused() {
+        view_.boxes.clear();
+        start_here();
+        drop_target(app(), "No");
+        form_->click(Control::Label2);
+        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(kNoTemplate)}));
+        EXPECT_FALSE(platform::path_exists(manifest()));
+    }
+
     TempDir apps_, work_;
     RecordingView view_;
     std::unique_ptr<Form1> form_;

@@ -143,13 +143,7 @@ TEST_F(Form1Test, CommandsDoNothingWithoutATargetOrTheRightStatus) {
     EXPECT_EQ(read_whole_file(manifest()), "x");
 }
 
-TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) {
-    start(false);
-    drop_target(app(), "No");
-    form_->click(Control::Label2);
-    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(kNoTemplate)}));
-    EXPECT_FALSE(platform::path_exists(manifest()));
-}
+TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) { expect_template_refused(); }
 
 // Such a manifest would stop the program from starting: a template that decodes to no XML document
 // counts as one that did not load.
@@ -167,13 +161,8 @@ TEST_F(Form1Test, EnableWritesNothingWithATemplateThatIsNoManifest) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        view_.boxes.clear();
         work_.write("style.dll", c.rtf);
-        start_here();
-        drop_target(app(), "No");
-        form_->click(Control::Label2);
-        EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning(kNoTemplate)}));
-        EXPECT_FALSE(platform::path_exists(manifest()));
+        expect_template_refused();
     }
 }
 
