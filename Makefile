@@ -3,14 +3,17 @@
 #                 folder that holds the built template
 #   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
 #   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
-#   make package  the .deb and a zip for each Windows build, in build/packages
+#   make package  the .deb and a zip for each Windows build, in build/packages, with their SHA256SUMS
+#   make sign KEY=publisher.key CERT=publisher.crt [PASS_FILE=...] [TIMESTAMP_URL=...]
+#                 make package, then sign vextra.exe and vextra-cli.exe in both Windows zips
+#                 (Authenticode, with osslsigncode) and write SHA256SUMS again
 #   make bench    the programs' start-up, template decoding, batches of vextra-cli and sizes, each beside its floor and its goal
 #   make fuzz     run each fuzz target for FUZZ_SECONDS seconds (60 by default) from its seed corpus
 #   make test-asan  build the Linux program and its tests with AddressSanitizer and UBSan, and run the
 #                   unit, Qt and end-to-end suites under them (the asan preset, in build/asan)
 PACKAGES := build/packages
 
-.PHONY: all build run test test-asan deps clean windows win32-untested package bench fuzz
+.PHONY: all build run test test-asan deps clean windows win32-untested package bench fuzz sign
 
 all: build
 
@@ -60,7 +63,22 @@ package: deps
 	    mkdir -p $(PACKAGES)/debug/$$preset && cp build/$$preset/bin/*.debug $(PACKAGES)/debug/$$preset/ || exit 1; \
 	done
 	rm -rf $(PACKAGES)/_CPack_Packages
+	$(CHECKSUMS)
 	ls -l $(PACKAGES) $(PACKAGES)/debug/*
+
+# What a user checks a download against: sha256sum -c SHA256SUMS --ignore-missing
+CHECKSUMS = cd $(PACKAGES) && sha256sum *.deb *.zip > SHA256SUMS
+
+# Asked before the builds start, not after.
+ifneq ($(filter sign,$(MAKECMDGOALS)),)
+ifeq ($(and $(KEY),$(CERT)),)
+$(error make sign needs the publisher's key and certificate: make sign KEY=... CERT=...)
+endif
+endif
+sign: package
+	packaging/sign-windows --key "$(KEY)" --cert "$(CERT)" $(if $(PASS_FILE),--pass-file "$(PASS_FILE)") \
+	    $(if $(TIMESTAMP_URL),--timestamp-url "$(TIMESTAMP_URL)") $(PACKAGES)/*.zip
+	$(CHECKSUMS)
 
 # The start-up floors and measures come with the bench preset; the Windows floor with win64-bench.
 BENCH_PRESETS := app bench win32-release win64-release win64-bench
