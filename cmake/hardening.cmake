@@ -34,6 +34,24 @@ if(WIN32)
   endif()
   add_link_options(-fstack-protector-strong
                    "$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:${windows_program_flags}>")
+
+  # A shipped program's load configuration (src/app/load_config_win32.cpp): the linker is told to
+  # keep the structure, which nothing references, and since GNU ld leaves the header's directory
+  # entry for it empty, cmake/set-load-config fills it in after linking. A 32-bit C symbol has a
+  # leading underscore of its own.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VEXTRA_LOAD_CONFIG_SYMBOL _load_config_used)
+  else()
+    set(VEXTRA_LOAD_CONFIG_SYMBOL __load_config_used)
+  endif()
+  function(vextra_load_configuration target)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/app/load_config_win32.cpp)
+    target_link_options(${target} PRIVATE -Wl,--require-defined=${VEXTRA_LOAD_CONFIG_SYMBOL})
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/cmake/set-load-config ${CMAKE_NM} $<TARGET_FILE:${target}>
+      VERBATIM)
+  endfunction()
 else()
   # Linux, as Debian's dpkg-buildflags gives them: position-independent executables, the stack
   # probed page by page so it cannot jump over its guard page, Intel CET's branch and return checks
