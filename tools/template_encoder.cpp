@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "manifest/manifest_rule.h"
 #include "manifest/template_store.h"
 #include "formats/text.h"
-#include "platform/xml.h"
 
 namespace vextra::tools {
 namespace {
@@ -70,10 +70,14 @@ EncodedTemplate encode_template(std::string_view manifest) {
             body += unicode_escape(0xD800 + (v >> 10)) + unicode_escape(0xDC00 + (v & 0x3FF));
         }
     }
-    if (const std::string error = platform::xml_error(manifest); !error.empty())
-        return {{}, "not well-formed XML: " + error};
+    if (const std::string error = manifest::written_manifest_error(manifest); !error.empty())
+        return {{}, "not a manifest Windows takes: " + error};
     const std::string marker(manifest::kMarker);
-    return {std::string(kHeader) + marker + "\r\n" + body + marker + "}\r\n", {}};
+    std::string rtf = std::string(kHeader) + marker + "\r\n" + body + marker + "}\r\n";
+    if (rtf.size() > manifest::kTemplateSizeLimit)
+        return {{}, "the template would take " + std::to_string(rtf.size()) + " bytes, more than the " +
+                        std::to_string(manifest::kTemplateSizeLimit >> 20) + " MiB the programs load"};
+    return {std::move(rtf), {}};
 }
 
 }  // namespace vextra::tools

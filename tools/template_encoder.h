@@ -15,7 +15,8 @@ struct EncodedTemplate {
 };
 
 // `manifest` is UTF-8 XML. Its line ends, LF, CR LF or a lone CR (a line end in XML too), all
-// come back as CR LF.
+// come back as CR LF. Refused: what the template cannot code, a manifest the programs would not
+// write (manifest::written_manifest_error), and a template larger than the programs load.
 EncodedTemplate encode_template(std::string_view manifest);
 
 }  // namespace vextra::tools

@@ -73,7 +73,7 @@ int decode(const std::string& path) {
         return 1;
     }
     if (const std::string error = vextra::manifest::manifest_text_error(manif); !error.empty()) {
-        report(path, "the text above is not a well-formed XML document (" + error +
+        report(path, "the text above is not a manifest Windows takes (" + error +
                          "), so the program writes no manifest with it");
         return 1;
     }

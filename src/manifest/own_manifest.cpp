@@ -4,43 +4,39 @@
 #include <string>
 #include <vector>
 
-#include "platform/xml.h"
+#include "manifest/manifest_rule.h"
+#include "manifest/manifest_text.h"
 
 namespace vextra::manifest {
 namespace {
 
-// Assembly names compare without regard to case, as Windows compares them.
-bool same_ascii_letters(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
+// The identity the loader binds common controls 6 by: the assembly's name (compared without regard
+// to case, as Windows compares it), a version 6, and the public key token of the copy in the
+// system's store, without which the loader finds none.
 bool is_common_controls_6(const platform::XmlElement& identity) {
-    bool named = false;
-    bool version_6 = false;
-    for (const auto& [attribute, value] : identity.attributes) {
-        if (attribute == "name") named = same_ascii_letters(value, "Microsoft.Windows.Common-Controls");
-        if (attribute == "version") version_6 = value == "6" || value.rfind("6.", 0) == 0;
-    }
-    return named && version_6;
+    const std::string* name = attribute_value(identity, "name");
+    const std::string* version = attribute_value(identity, "version");
+    const std::string* token = attribute_value(identity, "publicKeyToken");
+    const auto parts = version ? assembly_version(*version) : std::nullopt;
+    return name && equal_ignoring_ascii_case(*name, "Microsoft.Windows.Common-Controls") && parts && (*parts)[0] == 6 &&
+           token && equal_ignoring_ascii_case(*token, "6595b64144ccf1df");
 }
 
 }  // namespace
 
 bool asks_for_visual_styles(std::string_view manifest) {
-    std::vector<std::string> open;  // the names of the elements around the one being read
+    const Utf8Manifest utf8 = manifest_as_utf8(manifest);
+    if (!utf8.error.empty()) return false;
+    static constexpr std::string_view kDependencyPath[] = {"assembly", "dependency", "dependentAssembly",
+                                                           "assemblyIdentity"};
+    std::vector<bool> on_path;  // whether each open element lies on the dependency's path
     bool asks = false;
-    const std::string error = platform::xml_error(manifest, [&](const platform::XmlElement& element) {
-        open.resize(static_cast<std::size_t>(element.depth));
-        open.push_back(element.name);
-        const std::size_t n = open.size();
-        if (n >= 3 && open[n - 1] == "assemblyIdentity" && open[n - 2] == "dependentAssembly" &&
-            open[n - 3] == "dependency" && is_common_controls_6(element))
-            asks = true;
+    const std::string error = manifest_error(utf8.text, [&](const platform::XmlElement& element) {
+        const auto depth = static_cast<std::size_t>(element.depth);
+        on_path.resize(depth);
+        on_path.push_back(depth < std::size(kDependencyPath) && (depth == 0 || on_path[depth - 1]) &&
+                          element.namespace_uri == kAssemblyNamespace && element.name == kDependencyPath[depth]);
+        if (depth + 1 == std::size(kDependencyPath) && on_path.back() && is_common_controls_6(element)) asks = true;
     });
     return error.empty() && asks;
 }

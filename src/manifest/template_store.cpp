@@ -7,7 +7,7 @@
 #include "platform/files.h"
 #include "formats/rtf_reader.h"
 #include "formats/text.h"
-#include "platform/xml.h"
+#include "manifest/manifest_rule.h"
 
 namespace vextra::manifest {
 namespace {
@@ -71,6 +71,6 @@ bool load_template(formats::RichTextBox& manif, const std::string& path, std::st
     return loaded.has_value();
 }
 
-std::string manifest_text_error(const formats::RichTextBox& manif) { return platform::xml_error(manif.text()); }
+std::string manifest_text_error(const formats::RichTextBox& manif) { return written_manifest_error(manif.text()); }
 
 }  // namespace vextra::manifest

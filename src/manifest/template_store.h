@@ -46,8 +46,9 @@ void decode_text(std::string& text);
 bool load_template(formats::RichTextBox& manif, const std::string& path = std::string(kTemplateFileName),
                    std::string* why_not = nullptr);
 
-// Empty when the manifest text in `manif` can be written as a manifest: a well-formed XML document
-// with a root element. Otherwise why not; a manifest that is not one stops its program from starting.
+// Empty when the manifest text in `manif` can be written as a manifest: one the loader takes
+// (written_manifest_error in manifest_rule.h). Otherwise why not; a manifest the loader does not
+// take stops its program from starting.
 std::string manifest_text_error(const formats::RichTextBox& manif);
 
 }  // namespace vextra::manifest

@@ -80,7 +80,7 @@ constexpr ErrorText kErrorTexts[] = {
     {WC_E_QUESTIONMARK, "'?' expected"},
     {WC_E_CDSECTEND, "']]>' not allowed in content"},
     {WC_E_MOREDATA, "data after the root element"},
-    {WC_E_DTDPROHIBITED, "document type definition prohibited"},
+    {WC_E_DTDPROHIBITED, kDocumentTypeDeclaration.data()},
     {WC_E_INVALIDXMLSPACE, "xml:space must be \"default\" or \"preserve\""},
     {NC_E_QNAMECHARACTER, "illegal qualified name character"},
     {NC_E_QNAMECOLON, "more than one colon in a qualified name"},
@@ -180,17 +180,51 @@ std::string utf8(HRESULT (STDMETHODCALLTYPE IXmlReader::*get)(const WCHAR**, UIN
     return SUCCEEDED((reader.*get)(&text, &length)) ? to_utf8(std::wstring_view(text, length)) : std::string();
 }
 
+// The prefix of the node the reader is on, from its qualified name: Wine's reader gives a node
+// whose prefix no declaration binds no prefix at all, and an element the default namespace.
+std::string prefix_of(IXmlReader& reader) {
+    const std::string name = utf8(&IXmlReader::GetQualifiedName, reader);
+    const std::size_t colon = name.find(':');
+    return colon == std::string::npos ? std::string() : name.substr(0, colon);
+}
+
+// The prefixes the open elements declare, each with its element's depth; where a prefix is used,
+// one of them binds it ("xml" is bound without one). Windows' reader holds a document to this
+// itself, Wine's does not.
+class PrefixScopes {
+public:
+    // Ends the scopes of the elements that closed before one at `depth` starts.
+    void start_element(UINT depth) {
+        while (!declared_.empty() && declared_.back().first >= depth) declared_.pop_back();
+    }
+    void declare(UINT depth, std::string prefix) { declared_.emplace_back(depth, std::move(prefix)); }
+    bool bound(const std::string& prefix) const {
+        const auto declares = [&prefix](const auto& scope) { return scope.second == prefix; };
+        return prefix.empty() || prefix == "xml" || std::any_of(declared_.begin(), declared_.end(), declares);
+    }
+
+private:
+    std::vector<std::pair<UINT, std::string>> declared_;
+};
+
 // What is wrong with the node the reader is on (its names and value, and an element's attributes:
-// their characters, and no attribute given twice), or the empty string. An element's name and
-// attributes are put into `element`.
-std::string node_error(IXmlReader& reader, XmlNodeType type, XmlElement& element) {
+// their characters, no attribute given twice, and no prefix left unbound), or the empty string.
+// An element's names and attributes are put into `element`.
+std::string node_error(IXmlReader& reader, XmlNodeType type, XmlElement& element, PrefixScopes& scopes) {
     if (!all_xml_characters(&IXmlReader::GetLocalName, reader) || !all_xml_characters(&IXmlReader::GetPrefix, reader) ||
         !all_xml_characters(&IXmlReader::GetValue, reader))
         return error_text(WC_E_XMLCHARACTER);
     if (type != XmlNodeType_Element) return {};
+    UINT depth = 0;
+    if (FAILED(reader.GetDepth(&depth))) depth = 0;
+    element.depth = static_cast<int>(depth);
+    scopes.start_element(depth);
+    const std::string element_prefix = prefix_of(reader);
+    element.namespace_uri = utf8(&IXmlReader::GetNamespaceUri, reader);
     element.name = utf8(&IXmlReader::GetLocalName, reader);
     element.attributes.clear();
     std::vector<std::pair<std::wstring, std::wstring>> names;
+    std::vector<std::string> attribute_prefixes;
     for (HRESULT at = reader.MoveToFirstAttribute(); at == S_OK; at = reader.MoveToNextAttribute()) {
         const WCHAR* uri = nullptr;
         const WCHAR* name = nullptr;
@@ -204,9 +238,20 @@ std::string node_error(IXmlReader& reader, XmlNodeType type, XmlElement& element
         if (!all_xml_characters(&IXmlReader::GetPrefix, reader) || !all_xml_characters(&IXmlReader::GetLocalName, reader) ||
             !all_xml_characters(&IXmlReader::GetValue, reader))
             return error_text(WC_E_XMLCHARACTER);
-        element.attributes.emplace_back(utf8(&IXmlReader::GetQualifiedName, reader), utf8(&IXmlReader::GetValue, reader));
+        const std::string prefix = prefix_of(reader);
+        if (prefix == "xmlns") {
+            scopes.declare(depth, utf8(&IXmlReader::GetLocalName, reader));
+        } else if (!(prefix.empty() && utf8(&IXmlReader::GetLocalName, reader) == "xmlns")) {
+            attribute_prefixes.push_back(prefix);
+            element.attributes.push_back({utf8(&IXmlReader::GetNamespaceUri, reader),
+                                          utf8(&IXmlReader::GetLocalName, reader), utf8(&IXmlReader::GetValue, reader)});
+        }
     }
     reader.MoveToElement();
+    // Declarations may follow the attributes they bind, on the element itself.
+    const auto bound = [&scopes](const std::string& prefix) { return scopes.bound(prefix); };
+    if (!bound(element_prefix) || !std::all_of(attribute_prefixes.begin(), attribute_prefixes.end(), bound))
+        return error_text(NC_E_UNDECLAREDPREFIX);
     return {};
 }
 
@@ -332,9 +377,8 @@ std::string xml_error(std::string_view xml, const std::function<void(const XmlEl
     Released<IXmlReader> reader;
     HRESULT result = create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader.pointer), nullptr);
     if (FAILED(result)) return at_line(1, "the system's XML reader cannot be created: " + error_text(result));
-    // A document type declaration is well-formed XML; XmlLite refuses one unless asked to parse it
-    // (its own limit on entity expansion still holds).
-    result = reader.pointer->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Parse);
+    // Reading stops at a document type declaration, before anything in it is read.
+    result = reader.pointer->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     if (SUCCEEDED(result)) result = reader.pointer->SetInput(stream.pointer);
     if (FAILED(result)) return at_line(1, error_text(result));
 
@@ -347,6 +391,7 @@ std::string xml_error(std::string_view xml, const std::function<void(const XmlEl
     bool in_utf8 = single_bytes;
     XmlNodeType type = XmlNodeType_None;
     XmlElement element;
+    PrefixScopes scopes;
     std::size_t nodes = 0;
     std::size_t open_elements = 0;
     unsigned last_line = 1;
@@ -361,20 +406,21 @@ std::string xml_error(std::string_view xml, const std::function<void(const XmlEl
         if (type == XmlNodeType_EndElement && open_elements-- == 0)
             return at_line(last_line, error_text(WC_E_ELEMENTMATCH));
         last_line = line();
+        // Windows' reader refuses the declaration itself; should a reader hand it out as a node
+        // all the same, the reading stops there too.
+        if (type == XmlNodeType_DocumentType) return at_line(last_line, std::string(kDocumentTypeDeclaration));
         if (type == XmlNodeType_Element && !reader.pointer->IsEmptyElement()) ++open_elements;
         if (type == XmlNodeType_XmlDeclaration) {
             const std::wstring encoding = declared_encoding(*reader.pointer);
             if (single_bytes && names_wide_encoding(encoding)) return at_line(line(), error_text(MX_E_ENCODINGSWITCH));
             in_utf8 = single_bytes && (encoding.empty() || starts_with_ignoring_case(encoding, L"UTF-8"));
         }
-        if (const std::string error = node_error(*reader.pointer, type, element); !error.empty())
+        if (const std::string error = node_error(*reader.pointer, type, element, scopes); !error.empty())
             return at_line(line(), error);
         if (type != XmlNodeType_Element) continue;
-        UINT depth = 0;
-        if (FAILED(reader.pointer->GetDepth(&depth))) depth = 0;
-        root_seen = root_seen || depth == 0;
+        root_seen = root_seen || element.depth == 0;
         if (visit) {
-            element.depth = static_cast<int>(depth);
+            element.line = last_line;
             visit(element);
         }
     }

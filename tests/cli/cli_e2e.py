@@ -96,6 +96,12 @@ def run_with_output(command, stdout):
     return result.returncode, err
 
 
+def manifest_named(name):
+    """A manifest told from others by its description."""
+    return ('<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0"><description>%s</description>'
+            '</assembly>' % name)
+
+
 def encode_template(folder, text):
     """A template in `folder` whose manifest text is `text`."""
     source = os.path.join(folder, "manifest.xml")
@@ -294,9 +300,9 @@ class Template(CliCase):
         its prefix; --template names another. A template in the working directory, where a folder of
         downloaded programs may bring one, is never taken."""
         work = self.folder("work")
-        encode_template(work, "<working-directory/>\n")
+        encode_template(work, manifest_named("working-directory") + "\n")
         named = self.folder("named")
-        encode_template(named, "<named/>\n")
+        encode_template(named, manifest_named("named") + "\n")
         # As the program finds its own folder: with no link in the way.
         bin_dir = os.path.realpath(self.folder("prefix/bin"))
         copy = os.path.join(bin_dir, os.path.basename(ARGS.cli))
@@ -311,13 +317,13 @@ class Template(CliCase):
 
         if not on_windows():
             data = self.folder("prefix/share/vextra")
-            encode_template(data, "<installed/>\n")
-            self.assertEqual(written_by("b.exe"), b"<installed/>\r\n")
-        encode_template(bin_dir, "<beside/>\n")
-        self.assertEqual(written_by("c.exe"), b"<beside/>\r\n")
+            encode_template(data, manifest_named("installed") + "\n")
+            self.assertEqual(written_by("b.exe"), (manifest_named("installed") + "\r\n").encode())
+        encode_template(bin_dir, manifest_named("beside") + "\n")
+        self.assertEqual(written_by("c.exe"), (manifest_named("beside") + "\r\n").encode())
         named_template = as_argument(os.path.join(named, "style.dll"))
-        self.assertEqual(written_by("d.exe", "--template", named_template), b"<named/>\r\n")
-        self.assertEqual(written_by("e.exe", "--template=" + named_template), b"<named/>\r\n")
+        self.assertEqual(written_by("d.exe", "--template", named_template), (manifest_named("named") + "\r\n").encode())
+        self.assertEqual(written_by("e.exe", "--template=" + named_template), (manifest_named("named") + "\r\n").encode())
 
         # Without one, enable says once which files it tried and why, and touches no program, not
         # even one whose manifest is already there; status needs none.

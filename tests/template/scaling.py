@@ -39,7 +39,11 @@ def encoded(tool, folder, text):
 def plain_template(tool, folder, size):
     """An encoded manifest that fills all but a few bytes of `size` (the rest a hidden comment), so
     that templates of every size are made of the same text."""
-    text_size = size // 3  # a little more than fits: the loop shrinks it to what does
+    # The tool makes no template larger than the programs load: a first text of a size that surely
+    # fits (about 3.5 bytes of RTF a character) tells how much text just fits; the loop shrinks
+    # that further should it not.
+    probe = size // 4
+    text_size = probe * (size - 256) // len(encoded(tool, folder, manifest(probe)))
     while True:
         document = encoded(tool, folder, manifest(text_size))
         if len(document) + 14 <= size:

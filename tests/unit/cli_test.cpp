@@ -93,9 +93,14 @@ protected:
     std::string own_manifest_program(const std::string& fixture) {
         return apps_.write(fixture, read_whole_file(std::string(VEXTRA_PE_FIXTURES) + "/x86_64/" + fixture));
     }
-    // An RTF template whose manifest text is the element `root`.
-    std::string template_of(const TempDir& dir, const std::string& root) {
-        return dir.write("style.dll", "{\\rtf1\\ansi <" + root + "/>\\par}");
+    // A manifest told from others by its description.
+    static std::string manifest_named(const std::string& name) {
+        return "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"><description>" + name +
+               "</description></assembly>";
+    }
+    // An RTF template whose manifest text is manifest_named(`name`).
+    std::string template_of(const TempDir& dir, const std::string& name) {
+        return dir.write("style.dll", "{\\rtf1\\ansi " + manifest_named(name) + "\\par}");
     }
 
     TempDir apps_;
@@ -333,13 +338,13 @@ TEST_F(Cli, TheTemplateIsTheNamedOneElseTheFirstInstalledOneNeverTheWorkingDirec
         const char* name;
         std::vector<std::string> options;
         std::vector<std::string> installed;
-        std::string root;
+        std::string manifest;
     };
     const Case cases[] = {
-        {"named", {"--template", named}, {beside_template}, "<named/>"},
-        {"named in one argument", {"--template=" + named}, {beside_template}, "<named/>"},
-        {"first installed", {}, {beside_template, installed_template}, "<beside/>"},
-        {"a missing one passed over", {}, {beside.file("no.dll"), installed_template}, "<installed/>"},
+        {"named", {"--template", named}, {beside_template}, manifest_named("named")},
+        {"named in one argument", {"--template=" + named}, {beside_template}, manifest_named("named")},
+        {"first installed", {}, {beside_template, installed_template}, manifest_named("beside")},
+        {"a missing one passed over", {}, {beside.file("no.dll"), installed_template}, manifest_named("installed")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -348,7 +353,7 @@ TEST_F(Cli, TheTemplateIsTheNamedOneElseTheFirstInstalledOneNeverTheWorkingDirec
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
         const CliRun run = run_cli(arguments, "", c.installed);
         EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(read_whole_file(manifest_of(program)), c.root + "\r\n");
+        EXPECT_EQ(read_whole_file(manifest_of(program)), c.manifest + "\r\n");
     }
 }
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "manifest/own_manifest.h"
 #include "temp_dir.h"
 
 namespace vextra::platform {
@@ -48,35 +47,6 @@ TEST(EmbeddedManifest, IsFoundAsTheLoaderFindsIt) {
             SCOPED_TRACE(std::string(arch) + "/" + c.file);
             EXPECT_EQ(embedded_manifest(std::string(VEXTRA_PE_FIXTURES) + "/" + arch + "/" + c.file), c.manifest);
         }
-    }
-}
-
-TEST(AsksForVisualStyles, ReadsTheDependencyAsXml) {
-    const auto manifest = [](const std::string& identity) {
-        return "<assembly xmlns='urn:schemas-microsoft-com:asm.v1' manifestVersion='1.0'><dependency>"
-               "<dependentAssembly>" + identity + "</dependentAssembly></dependency></assembly>";
-    };
-    struct Case {
-        const char* name;
-        std::string manifest;
-        bool asks;
-    };
-    const Case cases[] = {
-        {"the shipped manifest", read_whole_file(VEXTRA_ASSETS_DIR "/manifest.xml"), true},
-        {"a prefixed, lower-case one", read_whole_file(VEXTRA_PE_SOURCES "/visual-styles.manifest"), true},
-        {"trust information only, the name in a comment", read_whole_file(VEXTRA_PE_SOURCES "/trust-info.manifest"), false},
-        {"version 6.0.0.0", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='6.0.0.0'/>"), true},
-        {"version 5.82", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='5.82.0.0'/>"), false},
-        {"version 60", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='60.0.0.0'/>"), false},
-        {"another assembly", manifest("<assemblyIdentity name='Microsoft.Windows.GdiPlus' version='6.0.0.0'/>"), false},
-        {"the program's own identity",
-         "<assembly><assemblyIdentity name='Microsoft.Windows.Common-Controls' version='6.0.0.0'/></assembly>", false},
-        {"not well-formed", manifest("<assemblyIdentity name='Microsoft.Windows.Common-Controls' version='6.0.0.0'>"),
-         false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(manifest::asks_for_visual_styles(c.manifest), c.asks);
     }
 }
 

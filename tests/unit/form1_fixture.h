@@ -25,7 +25,8 @@ using ui::Form1;
 using ui::MouseAction;
 
 // The manifest text that data/template/style.dll holds.
-inline constexpr const char* kManifestText = "<?xml version=\"1.0\"?>\r\n<assembly manifestVersion=\"1.0\"/>\r\n";
+inline constexpr const char* kManifestText =
+    "<?xml version=\"1.0\"?>\r\n<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\"/>\r\n";
 inline constexpr const char* kTitle = "Korvane Vextra";
 inline constexpr const char* kNoTemplate = "Cannot enable visual style: the template style.dll could not be loaded.";
 

@@ -167,7 +167,9 @@ TEST(SaveFaults, AFullFileSystemFailsTheSaveAndKeepsTheOldManifest) {
 // the process with SIGXFSZ; each program that saves reports the failure instead and goes on.
 TEST(SaveFaults, TheFileSizeLimitFailsTheSaveAndTheProgramGoesOn) {
     TempDir dir;
-    const std::string source = dir.write("big.xml", "<a>" + std::string(65536, 'y') + "</a>");
+    const std::string source = dir.write(
+        "big.xml", "<assembly xmlns='urn:schemas-microsoft-com:asm.v1' manifestVersion='1.0'><description>" +
+                       std::string(65536, 'y') + "</description></assembly>");
     const std::string old_content(100, 'o');
     struct Case {
         const char* name;

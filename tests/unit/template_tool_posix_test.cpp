@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "manifest/template_store.h"
+#include "manifest_cases.h"
 #include "platform/files.h"
 #include "temp_dir.h"
 
@@ -37,12 +39,13 @@ CommandResult run(const std::string& command) {
 TEST(TemplateTool, EncodesAndDecodesFromTheCommandLine) {
     TempDir dir;
     const std::string tool = VEXTRA_TEMPLATE_TOOL;
-    const std::string source = dir.write("manifest.xml", "<?xml version=\"1.0\"?>\n<assembly/>\n");
+    const std::string manifest = "<assembly " + test::kRootAttributes + "/>";
+    const std::string source = dir.write("manifest.xml", "<?xml version=\"1.0\"?>\n" + manifest + "\n");
     ASSERT_EQ(run(tool + " encode " + source + " -o " + dir.file("style.dll")).status, 0);
 
     const CommandResult named = run(tool + " decode " + dir.file("style.dll"));
     EXPECT_EQ(named.status, 0);
-    EXPECT_EQ(named.out, "<?xml version=\"1.0\"?>\r\n<assembly/>\r\n");
+    EXPECT_EQ(named.out, "<?xml version=\"1.0\"?>\r\n" + manifest + "\r\n");
 
     const CommandResult from_working_directory = run("cd " + dir.path() + " && " + tool + " decode");
     EXPECT_EQ(from_working_directory.status, 0);
@@ -56,9 +59,18 @@ TEST(TemplateTool, ReportsFailuresWithItsExitStatus) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n");
 
-    const std::string bad = dir.write("bad.xml", "<a>\u00D0</a>");
-    EXPECT_EQ(run(tool + " encode " + bad + " -o " + dir.file("style.dll")).status, 1);
-    EXPECT_FALSE(platform::path_exists(dir.file("style.dll")));
+    // Nothing is written for a manifest that cannot be coded, that the programs would not write, or
+    // whose template they would not load.
+    const std::string refused[] = {
+        dir.write("bad.xml", "<a>\u00D0</a>"),
+        dir.write("not-assembly.xml", "<a/>"),
+        dir.write("large.xml", "<assembly " + test::kRootAttributes + "><description>" +
+                                   std::string(manifest::kTemplateSizeLimit / 4, 'a') + "</description></assembly>"),
+    };
+    for (const std::string& source : refused) {
+        EXPECT_EQ(run(tool + " encode " + source + " -o " + dir.file("style.dll")).status, 1) << source;
+        EXPECT_FALSE(platform::path_exists(dir.file("style.dll"))) << source;
+    }
 
     EXPECT_EQ(run(tool + " frobnicate").status, 2);
 }
