@@ -223,7 +223,7 @@ bool load_usable_template(formats::RichTextBox& manif, const std::optional<std::
         if (manifest::load_template(manif, path, &why_not)) {
             const std::string error = manifest::manifest_text_error(manif);
             if (error.empty()) return true;
-            why_not = "not a manifest: its text is not a well-formed XML document (" + error + ")";
+            why_not = "not a manifest Windows takes (" + error + ")";
         }
         refusals += "vextra-cli: template " + formats::printable(path) + ": " + formats::printable(why_not) + '\n';
         // What is there is the template, and no use; where nothing is, the next place may hold one.

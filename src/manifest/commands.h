@@ -32,8 +32,8 @@ inline constexpr std::string_view kCacheAfter =
 // why. A link's manifest goes beside the link's name, and the time renewed is that of the program
 // it leads to. A program that carries its own manifest is not asked about: the
 // file would change nothing, and a box says so. Without a usable template (one that loaded and decoded to a
-// well-formed XML document) nothing is written: a manifest holding only the XML declaration, or
-// anything else that is no XML document, would stop the program from starting.
+// manifest Windows' loader takes) nothing is written: a manifest holding only the XML declaration, or
+// anything else the loader refuses, would stop the program from starting.
 void enable(std::string exelink, std::string_view style_status, const formats::RichTextBox& manif,
             bool template_usable, platform::Dialogs& dialogs);
 

@@ -393,7 +393,7 @@ TEST_F(Cli, EnableWithoutAUsableTemplateTouchesNoProgramAndSaysWhyOnce) {
         {"not RTF", not_rtf, {}, said(not_rtf, "not an RTF document (or one cut short)\n")},
         {"RTF cut short", cut_short, {}, said(cut_short, "not an RTF document (or one cut short)\n")},
         {"no manifest in it", not_xml, {},
-         said(not_xml, "not a manifest: its text is not a well-formed XML document (")},
+         said(not_xml, "not a manifest Windows takes (")},
         {"none installed: every place tried is named", std::nullopt, {missing, templates.file("none.dll")},
          said(missing, platform::error_text(kFileNotFound)) + "\n" +
              said(templates.file("none.dll"), platform::error_text(kFileNotFound)) + "\n"},
