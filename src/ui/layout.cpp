@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 
 #include "manifest/target.h"
 
@@ -154,11 +155,22 @@ Rect first_shown_bounds(Control id) {
     return r;
 }
 
-int twips_to_pixels(float twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+int twips_to_pixels(float twips, int dpi) {
+    return static_cast<int>(std::lround(twips * static_cast<float>(dpi) / kTwipsPerInch));
+}
 
 PixelRect stored_pixels(const ControlSpec& row) { return to_pixels({row.left, row.top, row.width, row.height}); }
 
-int font_pixels(const Font& font) { return static_cast<int>(std::lround(font.points * 96.0f / 72.0f)); }
+int font_pixels(const Font& font, int dpi) {
+    return static_cast<int>(std::lround(font.points * static_cast<float>(dpi) / 72.0f));
+}
+
+int picture_scale(int device_percent) {
+    int nearest = kPictureScales.front();
+    for (int scale : kPictureScales)
+        if (std::abs(scale - device_percent) <= std::abs(nearest - device_percent)) nearest = scale;
+    return nearest;
+}
 
 std::vector<Control> tab_order() {
     std::vector<const ControlSpec*> rows;

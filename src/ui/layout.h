@@ -71,7 +71,11 @@ struct ControlSpec {
     bool transparent;  // labels: only their caption is drawn, the whole rectangle takes the mouse
 };
 
-inline constexpr int kTwipsPerPixel = 15;
+// The layout and its first pictures are made for 96 dots per inch, 15 twips per pixel; a denser
+// screen takes more pixels for the same twips.
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignDpi = 96;
+inline constexpr int kTwipsPerPixel = kTwipsPerInch / kDesignDpi;
 
 inline constexpr std::string_view kWindowTitle = kProductName;
 inline constexpr int kClientWidth = 9000;
@@ -125,13 +129,15 @@ Rect first_shown_bounds(Control id);
 // drawn and are left out.
 std::vector<Control> children_front_to_back(Control container);
 
-// Rounded to the nearest pixel (15 twips never split evenly, so there are no ties).
-constexpr int twips_to_pixels(int twips) {
-    return (twips >= 0 ? twips + kTwipsPerPixel / 2 : twips - kTwipsPerPixel / 2) / kTwipsPerPixel;
+// Rounded to the nearest pixel at `dpi`, halves away from zero (at 96 dpi, 15 twips never split
+// evenly, so there are no ties).
+constexpr int twips_to_pixels(int twips, int dpi = kDesignDpi) {
+    const long long scaled = static_cast<long long>(twips) * dpi;
+    return static_cast<int>((scaled >= 0 ? scaled + kTwipsPerInch / 2 : scaled - kTwipsPerInch / 2) / kTwipsPerInch);
 }
 
 // A position the window was dragged to: to the nearest pixel, halves away from zero.
-int twips_to_pixels(float twips);
+int twips_to_pixels(float twips, int dpi = kDesignDpi);
 
 constexpr int pixels_to_twips(int pixels) { return pixels * kTwipsPerPixel; }
 
@@ -142,14 +148,26 @@ struct PixelRect {
     int width;
     int height;
 };
-constexpr PixelRect to_pixels(const Rect& r) {
-    return {twips_to_pixels(r.left), twips_to_pixels(r.top), twips_to_pixels(r.width), twips_to_pixels(r.height)};
+constexpr PixelRect to_pixels(const Rect& r, int dpi = kDesignDpi) {
+    return {twips_to_pixels(r.left, dpi), twips_to_pixels(r.top, dpi), twips_to_pixels(r.width, dpi),
+            twips_to_pixels(r.height, dpi)};
 }
 // A control's stored position and size, in pixels.
+// A point at `dpi`, in twips; a pixel at 144 or 192 dpi is a whole number of twips no more.
+constexpr float pixels_to_twips(int pixels, int dpi) {
+    return static_cast<float>(pixels) * kTwipsPerInch / static_cast<float>(dpi);
+}
 PixelRect stored_pixels(const ControlSpec& row);
 
-// The font's height in pixels at 96 dots per inch, the density the pictures are drawn for.
-int font_pixels(const Font& font);
+// The scales, in percent, that the window's pictures ship at: assets/NAME.bmp, NAME@1.5x.png and
+// NAME@2x.png.
+inline constexpr std::array<int, 3> kPictureScales = {100, 150, 200};
+// The shipped scale nearest to a screen's `device_percent` device pixels per 100 layout pixels;
+// halfway between two, the larger, since a picture shrunk stays sharper than one blown up.
+int picture_scale(int device_percent);
+
+// The font's height in pixels at `dpi` (96: the density the 1x pictures are drawn for).
+int font_pixels(const Font& font, int dpi = kDesignDpi);
 
 // The controls that take the keyboard focus (text boxes and picture boxes), in tab order.
 std::vector<Control> tab_order();

@@ -94,5 +94,49 @@ TEST(LayoutTest, TwipsRoundToTheNearestPixel) {
     }
 }
 
+// On a denser screen the same twips take more pixels, each value rounded on its own; a half pixel,
+// which 96 dpi never meets, goes away from zero.
+TEST(LayoutTest, TwipsAtOtherDensities) {
+    struct DpiCase {
+        const char* name;
+        int twips;
+        int dpi;
+        int pixels;
+    };
+    const DpiCase cases[] = {
+        {"client width at 120 dpi", kClientWidth, 120, 750},
+        {"client height at 144 dpi", kClientHeight, 144, 599},
+        {"client height at 192 dpi", kClientHeight, 192, 798},
+        {"a half pixel at 144 dpi", 5, 144, 1},
+        {"a negative half pixel at 144 dpi", -5, 144, -1},
+        {"title icon offset at 192 dpi", -240, 192, -32},
+        {"Text1 top after start-up at 144 dpi", 2840, 144, 284},
+        {"About panel width at 192 dpi", 9135, 192, 1218},
+    };
+    for (const DpiCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(twips_to_pixels(c.twips, c.dpi), c.pixels);
+        EXPECT_EQ(twips_to_pixels(static_cast<float>(c.twips), c.dpi), c.pixels);
+    }
+    // A pixel back to twips and again lands on the same pixel, so a drag moves by whole pixels.
+    for (int dpi : {96, 120, 144, 192})
+        for (int pixels : {-7, 0, 1, 3, 599, 1201}) EXPECT_EQ(twips_to_pixels(pixels_to_twips(pixels, dpi), dpi), pixels);
+}
+
+TEST(LayoutTest, FontsAndPicturesFollowTheDensity) {
+    const Font body{"Trebuchet MS", 9.75f, 400, false};
+    EXPECT_EQ(font_pixels(body), 13);
+    EXPECT_EQ(font_pixels(body, 144), 20);  // 19.5, away from zero
+    EXPECT_EQ(font_pixels(body, 192), 26);
+    const struct {
+        int device_percent;
+        int picture_percent;
+    } scales[] = {{100, 100}, {110, 100}, {125, 150}, {150, 150}, {175, 200}, {200, 200}, {300, 200}, {75, 100}};
+    for (const auto& c : scales) {
+        SCOPED_TRACE(c.device_percent);
+        EXPECT_EQ(picture_scale(c.device_percent), c.picture_percent);
+    }
+}
+
 }  // namespace
 }  // namespace vextra::ui
