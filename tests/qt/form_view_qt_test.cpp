@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Qt window offscreen: which control takes a click or a drop at each point, tooltips, fonts,
 // drops sent through the real event path, the message boxes and the read-only fields.
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
@@ -204,24 +205,69 @@ private slots:
         QCOMPARE(panel->geometry().topLeft(), QPoint(-7, 32));
     }
 
+    // What a screen reader is told: a frame, push buttons named by their tooltips, the fields by
+    // the captions drawn beside them.
     void tooltips_and_accessible_names_data() {
         QTest::addColumn<int>("control");
         QTest::addColumn<QString>("tooltip");
-        QTest::newRow("drop box") << int(Control::Label1) << "Drag and Drop your Old App...";
-        QTest::newRow("enable") << int(Control::Label2) << "Enable Visual Style...";
-        QTest::newRow("disable") << int(Control::Label3) << "Disable Visual Style...";
-        QTest::newRow("about") << int(Control::Label6) << "About Vextra";
-        QTest::newRow("exit") << int(Control::Label4) << "Exit";
-        QTest::newRow("file name") << int(Control::Text1) << "App FileName";
-        QTest::newRow("status") << int(Control::Text2) << "Style Status";
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        struct Row { const char* row; Control control; const char* tooltip; QAccessible::Role role; const char* name; };
+        const Row rows[] = {
+            {"window", Control::Form1, "", QAccessible::Window, "Korvane Vextra"},
+            {"title strip", Control::Picture1, "", QAccessible::Pane, "Korvane Vextra"},
+            {"about panel", Control::Picture2, "", QAccessible::Pane, "About Vextra"},
+            {"drop box", Control::Label1, "Drag and Drop your Old App...", QAccessible::Button, "Drag and Drop your Old App..."},
+            {"enable", Control::Label2, "Enable Visual Style...", QAccessible::Button, "Enable Visual Style..."},
+            {"disable", Control::Label3, "Disable Visual Style...", QAccessible::Button, "Disable Visual Style..."},
+            {"about", Control::Label6, "About Vextra", QAccessible::Button, "About Vextra"},
+            {"exit", Control::Label4, "Exit", QAccessible::Button, "Exit"},
+            {"file name", Control::Text1, "App FileName", QAccessible::EditableText, "App FileName"},
+            {"status", Control::Text2, "Style Status", QAccessible::EditableText, "Style Enabled"},
+            {"panel title", Control::Label7, "", QAccessible::StaticText, "Korvane Vextra"},
+        };
+        for (const Row& r : rows)
+            QTest::newRow(r.row) << int(r.control) << QString(r.tooltip) << int(r.role) << QString(r.name);
     }
 
     void tooltips_and_accessible_names() {
         QFETCH(int, control);
         QFETCH(QString, tooltip);
+        QFETCH(int, role);
+        QFETCH(QString, name);
         QWidget* widget = window_->widget(static_cast<Control>(control));
         QCOMPARE(widget->toolTip(), tooltip);
-        QCOMPARE(widget->accessibleName(), tooltip);
+        QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(widget);
+        QVERIFY(seen);
+        QCOMPARE(int(seen->role()), role);
+        QCOMPARE(seen->text(QAccessible::Name), name);
+        // Only the hot spots can be pressed.
+        QAccessibleActionInterface* actions = seen->actionInterface();
+        const bool pressable = actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction());
+        QCOMPARE(pressable, role == QAccessible::Button);
+    }
+
+    // A screen reader's press is a click: Enable asks about the dropped program, About slides the
+    // panel in; and while a box is open a press waits, as a click does.
+    void a_hot_spot_pressed_by_a_screen_reader_clicks() {
+        const auto press = [this](Control hot_spot) {
+            QAccessible::queryAccessibleInterface(window_->widget(hot_spot))
+                ->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        };
+        drop({QUrl::fromLocalFile(QString::fromStdString(write("old.exe")))});
+        SeenBox seen;
+        bool slid_while_open = true;
+        answer_next_box("No", seen, [&] {
+            press(Control::Label6);
+            QCoreApplication::processEvents();
+            slid_while_open = window_->form().timer1_enabled();
+        });
+        press(Control::Label2);
+        QTRY_COMPARE(seen.text, QString("Do you want to Enable visual style for old.exe"));
+        QVERIFY(!slid_while_open);
+        QTRY_VERIFY(!window_->form().box_open());
+        press(Control::Label6);
+        QTRY_VERIFY(window_->form().timer1_enabled());
     }
 
     void fonts_follow_the_layout() {

@@ -15,6 +15,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "ui/qt/accessible_qt.h"
 #include "ui/qt/controls.h"
 
 namespace vextra::ui::qt {
@@ -125,6 +126,13 @@ QtFormView::QtFormView() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
     const std::vector<Control> order = tab_order();
     for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(widget(order[i - 1]), widget(order[i]));
     connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, [this] { form_.choose_program(); });
+    make_accessible(*this);
+}
+
+std::optional<Control> QtFormView::control_of(const QWidget* widget) const {
+    const auto found = std::find(widgets_.begin(), widgets_.end(), widget);
+    if (!widget || found == widgets_.end()) return std::nullopt;
+    return static_cast<Control>(found - widgets_.begin());
 }
 
 void QtFormView::build_children(QWidget* container, Control container_id) {
@@ -152,10 +160,7 @@ QWidget* QtFormView::create(QWidget* parent, const ControlSpec& row) {
     widget->setObjectName(to_qstring(row.name));
     widget->setGeometry(to_qrect(stored_pixels(row)));
     widget->setVisible(row.visible);
-    if (!row.tooltip.empty()) {
-        widget->setToolTip(to_qstring(row.tooltip));
-        widget->setAccessibleName(to_qstring(row.tooltip));
-    }
+    if (!row.tooltip.empty()) widget->setToolTip(to_qstring(row.tooltip));
     return widget;
 }
 

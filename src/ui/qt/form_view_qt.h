@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "ui/form1.h"
 #include "ui/layout.h"
@@ -24,6 +25,8 @@ public:
     Form1& form() { return form_; }
     // The widget that stands for a control (none for timers and the hidden manif).
     QWidget* widget(Control id) const { return widgets_[static_cast<std::size_t>(id)]; }
+    // The control a widget stands for, if it stands for one.
+    std::optional<Control> control_of(const QWidget* widget) const;
 
     int message_box(const std::string& prompt, int buttons, const std::string& title) override;
     void show_text(Control box, const std::string& text) override;
