@@ -2,7 +2,10 @@
 // Linux names the running executable in /proc/self/exe, whatever name or link started it.
 #include "platform/program_folder.h"
 
+#include <pwd.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 namespace vextra::platform {
 
@@ -17,9 +20,19 @@ std::string program_folder() {
         }
         path.resize(path.size() * 2);  // readlink truncates silently: try again with more room
     }
+    return containing_folder(path);
+}
+
+std::string containing_folder(std::string_view path) {
     const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
+    if (slash == std::string_view::npos) return {};
+    return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
+std::string home_folder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    const passwd* user = getpwuid(getuid());
+    return user && user->pw_dir ? user->pw_dir : "";
 }
 
 std::vector<std::string> shipped_file_paths(std::string_view name) {

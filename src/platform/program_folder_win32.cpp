@@ -25,6 +25,22 @@ std::string program_folder() {
     return to_exact_utf8(std::wstring_view(path).substr(0, separator)).value_or(std::string());
 }
 
+std::string containing_folder(std::string_view path) {
+    const auto separator = path.find_last_of("\\/");
+    if (separator == std::string_view::npos) return {};
+    // A drive's root keeps its separator: "C:" alone is the drive's current folder.
+    const bool drive_root = separator == 2 && path[1] == ':';
+    return std::string(path.substr(0, drive_root ? separator + 1 : separator));
+}
+
+std::string home_folder() {
+    std::wstring folder(MAX_PATH, L'\0');
+    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", folder.data(), static_cast<DWORD>(folder.size()));
+    if (length == 0 || length >= folder.size()) return {};
+    folder.resize(length);
+    return to_exact_utf8(folder).value_or(std::string());
+}
+
 std::vector<std::string> shipped_file_paths(std::string_view name) {
     const std::string folder = program_folder();
     if (folder.empty()) return {};

@@ -6,6 +6,7 @@
 
 #include "manifest/commands.h"
 #include "manifest/template_store.h"
+#include "platform/program_folder.h"
 #include "ui/layout.h"
 
 namespace vextra::ui {
@@ -69,9 +70,14 @@ void Form1::tick(Control timer) {
     if (timer == Control::Timer2) timer2_tick();
 }
 
-void Form1::choose_program() {
-    if (!box_open_) label1_click();
-    end_if_requested();
+bool Form1::key(const KeyStroke& stroke) {
+    for (const Shortcut& shortcut : kShortcuts) {
+        if (!(shortcut.stroke == stroke)) continue;
+        const bool shown = shortcut.control == Control::Picture2 ? picture2_visible_ : control(shortcut.control).visible;
+        if (shown) click(shortcut.control);
+        return true;
+    }
+    return false;
 }
 
 void Form1::end_requested() {
@@ -88,8 +94,11 @@ void Form1::end_if_requested() {
 }
 
 void Form1::label1_click() {
+    // Where the user's programs are likely: not the working folder, which holds the template.
+    const std::string last_folder = platform::containing_folder(selection_.applink);
     box_open_ = true;
-    const std::optional<std::string> chosen = view_.choose_program();
+    const std::optional<std::string> chosen =
+        view_.choose_program(last_folder.empty() ? platform::home_folder() : last_folder);
     box_open_ = false;
     if (chosen && !end_requested_) label1_drop(*chosen);
 }

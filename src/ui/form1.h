@@ -14,6 +14,7 @@
 #include "manifest/target.h"
 #include "formats/rich_text_box.h"
 #include "ui/form_view.h"
+#include "ui/layout.h"
 
 namespace vextra::ui {
 
@@ -40,8 +41,9 @@ public:
     void drop(Control target, const std::optional<std::string>& first_file);
     // A tick of a running timer.
     void tick(Control timer);
-    // The keyboard's way to the drop box (Ctrl+O): a program chosen from the file chooser.
-    void choose_program();
+    // A key pressed in the window: a shortcut of the table (kShortcuts) does what a click on its
+    // control does, while that control is shown. Whether the key is one of the table's.
+    bool key(const KeyStroke& stroke);
     // A request from outside to end the program (a signal, the session ending): what the exit
     // control does, with any open question answered No. With a box or the file chooser open, the
     // view closes it as No, the handler that opened it finishes (changing nothing more on disk,
@@ -71,7 +73,8 @@ private:
     // A drop on Label1; `first_file` is the full path of its first file, or nullopt when the drop
     // carried no file list.
     void label1_drop(const std::optional<std::string>& first_file);
-    // A click on the drop box: the file chooser, and the chosen file as a drop of that one file.
+    // A click on the drop box: the file chooser, opened in the last program's folder, and the
+    // chosen file as a drop of that one file.
     void label1_click();
     void label2_click();  // Enable
     void label3_click();  // Disable

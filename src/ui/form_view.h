@@ -36,9 +36,9 @@ public:
     virtual void move_window(float left, float top) = 0;
 
     // Opens the system's file chooser for a program (Windows executables first, all files as
-    // another choice) and waits until it closes; the full path of the chosen file, or nullopt
-    // when the user cancelled.
-    virtual std::optional<std::string> choose_program() = 0;
+    // another choice) in `start_folder` and waits until it closes; the full path of the chosen
+    // file, or nullopt when the user cancelled. The chooser writes no settings.
+    virtual std::optional<std::string> choose_program(const std::string& start_folder) = 0;
 
     // Closes the open message box as its No button would (a box without one as its OK button), or
     // cancels the open file chooser; the call that opened it then returns. Nothing when none is open.

@@ -182,6 +182,11 @@ std::vector<Control> tab_order() {
     return order;
 }
 
+PixelRect focus_rectangle(Control picture_box) {
+    const PixelRect box = stored_pixels(control(picture_box));
+    return {1, 1, box.width - 2, box.height - 2};
+}
+
 std::vector<Control> children_front_to_back(Control container) {
     std::vector<Control> windows;
     std::vector<Control> windowless;

@@ -41,6 +41,18 @@ inline constexpr Colour kNoColour = 0xFFFFFFFF;
 constexpr bool is_system_colour(Colour c) { return (c & 0xFFFFFF00u) == 0x80000000u; }
 constexpr int system_colour_index(Colour c) { return static_cast<int>(c & 0xFFu); }
 
+// The colour to draw: a system colour as Windows' classic scheme defines it. The window's face is
+// fixed pictures made for those colours, so the desktop's own (a dark theme, high contrast) would
+// draw light text on the light pictures and dark fields over their white ones.
+constexpr Colour drawn_colour(Colour c) {
+    if (!is_system_colour(c)) return c;
+    switch (system_colour_index(c)) {
+        case 5: return 0x00FFFFFF;   // window background: white
+        case 15: return 0x00C8D0D4;  // button face: 212, 208, 200
+        default: return 0x00000000;  // window text, button text: black
+    }
+}
+
 inline constexpr int kNoTabIndex = -1;
 
 // Where the fonts' face is not installed (Debian, Wine), this close humanist sans stands in for it.
@@ -171,5 +183,36 @@ int font_pixels(const Font& font, int dpi = kDesignDpi);
 
 // The controls that take the keyboard focus (text boxes and picture boxes), in tab order.
 std::vector<Control> tab_order();
+
+// Where a picture box draws its dotted focus rectangle while it has the focus, in pixels within it:
+// one pixel in from its edges, as Windows draws one inside a control.
+PixelRect focus_rectangle(Control picture_box);
+
+// A key pressed in the window, as the back-ends report it.
+enum class Key { Letter, F1, Escape };
+struct KeyStroke {
+    Key key;
+    char letter;  // 'A' to 'Z' for Key::Letter, else 0
+    bool ctrl;
+    bool alt;
+
+    constexpr bool operator==(const KeyStroke& o) const {
+        return key == o.key && letter == o.letter && ctrl == o.ctrl && alt == o.alt;
+    }
+};
+
+// A key that does what a click on a control does, while the control is shown.
+struct Shortcut {
+    KeyStroke stroke;
+    Control control;
+};
+
+inline constexpr std::array<Shortcut, 5> kShortcuts = {{
+    {{Key::Letter, 'O', true, false}, Control::Label1},   // choose a program
+    {{Key::Letter, 'E', false, true}, Control::Label2},   // Enable
+    {{Key::Letter, 'D', false, true}, Control::Label3},   // Disable
+    {{Key::F1, 0, false, false}, Control::Label6},        // About
+    {{Key::Escape, 0, false, false}, Control::Picture2},  // closes the shown About panel
+}};
 
 }  // namespace vextra::ui

@@ -321,6 +321,117 @@ private slots:
         round(Qt::Key_Backtab, {Control::Picture2, Control::Picture1, Control::Text2, Control::Text1});
     }
 
+    // The window's keys do what clicks on their controls do, with the focus in a field: Alt+E asks
+    // Enable's question, Alt+D Disable's, F1 slides the About panel in and Escape out again.
+    void keys_do_what_clicks_do() {
+        const std::string exe = write("old.exe");
+        const auto press = [this](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            window_->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+            QTRY_COMPARE(QApplication::focusWidget(), window_->widget(Control::Text1));
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+        drop({file_url(exe)});
+        SeenBox seen;
+        answer_next_box("Yes", seen);
+        press(Qt::Key_E, Qt::AltModifier);
+        QCOMPARE(seen.text, QString("Do you want to Enable visual style for old.exe"));
+        QVERIFY(vextra::platform::path_exists(exe + ".manifest"));
+        drop({file_url(exe)});
+        answer_next_box("No", seen);
+        press(Qt::Key_D, Qt::AltModifier);
+        QCOMPARE(seen.text, QString("Do you want to Disable visual style for old.exe"));
+
+        press(Qt::Key_F1);
+        QVERIFY(window_->widget(Control::Picture2)->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->form().timer1_enabled(), 3000);
+        press(Qt::Key_Escape);
+        QVERIFY(window_->form().timer2_enabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->widget(Control::Picture2)->isVisible(), 3000);
+    }
+
+    // Wherever Tab stops, the focus shows: a field selects its text, and the title strip draws a
+    // dotted rectangle one pixel inside its edges, every other pixel inverted, as Windows does.
+    void the_focus_shows_where_tab_stops() {
+        QApplication::setActiveWindow(window_.get());
+        QTRY_COMPARE(QApplication::focusWidget(), window_->widget(Control::Text1));
+        QWidget* strip = window_->widget(Control::Picture1);
+        const QImage without = strip->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(static_cast<QLineEdit*>(window_->widget(Control::Text2))->hasSelectedText());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(strip->hasFocus());
+        const QImage with = strip->grab().toImage();
+        QCOMPARE(with.size(), QSize(601, 33));
+        // Along the top and bottom edges right of the title text, and down the right edge.
+        QList<QPoint> edge;
+        for (int x = 140; x <= 599; ++x) edge << QPoint(x, 1) << QPoint(x, 31);
+        for (int y = 2; y < 31; ++y) edge << QPoint(599, y);
+        for (const QPoint& p : edge) {
+            const bool dot = (p.y() == 1 || p.y() == 31) ? p.x() % 2 == 1 : p.y() % 2 == 1;
+            const QRgb expected = dot ? without.pixel(p) ^ 0x00FFFFFF : without.pixel(p);
+            QVERIFY2(with.pixel(p) == expected, qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+        }
+        for (int x = 140; x <= 598; ++x) QCOMPARE(with.pixel(x, 2), without.pixel(x, 2));
+    }
+
+    // The face is fixed pictures: under a dark palette, as a dark desktop theme gives, the window
+    // and its About panel look exactly as under the light one.
+    void a_dark_palette_changes_no_pixel_of_the_window() {
+        const auto faces = [this] {
+            window_ = std::make_unique<QtFormView>();
+            window_->form().load();
+            window_->show();
+            if (!QTest::qWaitForWindowExposed(window_.get())) QTest::qFail("not shown", __FILE__, __LINE__);
+            const QImage closed = window_->grab().toImage();
+            slide_panel();
+            return QList<QImage>{closed, window_->grab().toImage()};
+        };
+        const QList<QImage> light = faces();
+        const QPalette original = QApplication::palette();
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(original); });
+        QPalette dark;
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+            dark.setColor(role, QColor(0x24, 0x24, 0x24));
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, QColor(0xEE, 0xEE, 0xEE));
+        QApplication::setPalette(dark);
+        const QList<QImage> shaded = faces();
+        QVERIFY(light[0] != light[1]);
+        QVERIFY(shaded[0] == light[0]);
+        QVERIFY(shaded[1] == light[1]);
+    }
+
+    // With no program chosen or dropped yet the chooser opens in the home folder, not the working
+    // folder (the template's); then in the last program's folder.
+    void the_file_chooser_opens_where_programs_are() {
+        const QByteArray home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+        const std::filesystem::path own_home = dir_ / "home";
+        std::filesystem::create_directories(own_home);
+        qputenv("HOME", QByteArray::fromStdString(own_home.string()));
+        QString opened_in;
+        const auto choose = [&] {
+            auto* poll = new QTimer(this);
+            connect(poll, &QTimer::timeout, this, [poll, &opened_in] {
+                auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!chooser) return;
+                poll->deleteLater();
+                poll->stop();
+                opened_in = chooser->directory().absolutePath();
+                chooser->reject();
+            });
+            poll->start(5);
+            QTest::mouseClick(window_->widget(Control::Label1), Qt::LeftButton);
+        };
+        choose();
+        QCOMPARE(opened_in, QString::fromStdString(own_home.string()));
+        std::filesystem::create_directories(dir_ / "apps");
+        drop({file_url((dir_ / "apps" / "old.exe").string())});
+        choose();
+        QCOMPARE(opened_in, QString::fromStdString((dir_ / "apps").string()));
+    }
+
     void a_dropped_executable_becomes_the_target() {
         drop({QUrl::fromLocalFile(QString::fromStdString(write("old.exe"))), QUrl::fromLocalFile("/elsewhere/second.exe")});
         QCOMPARE(text_of(Control::Text1), QString("old.exe"));

@@ -9,6 +9,7 @@
 
 #include "form1_fixture.h"
 #include "manifest/commands.h"
+#include "platform/program_folder.h"
 #include "system_errors.h"
 
 namespace vextra::test {
@@ -143,6 +144,20 @@ TEST_F(Form1Test, CommandsDoNothingWithoutATargetOrTheRightStatus) {
     EXPECT_EQ(read_whole_file(manifest()), "x");
 }
 
+// Alt+E and Alt+D run Enable and Disable as their buttons do, question and all.
+TEST_F(Form1Test, AltEAndAltDEnableAndDisable) {
+    start();
+    drop_target(app(), "No");
+    view_.answers = {kYes};
+    EXPECT_TRUE(form_->key({ui::Key::Letter, 'E', false, true}));
+    EXPECT_EQ(read_whole_file(manifest()), kManifestText);
+    drop_target(app(), "Yes");
+    view_.answers = {kYes};
+    EXPECT_TRUE(form_->key({ui::Key::Letter, 'D', false, true}));
+    EXPECT_FALSE(platform::path_exists(manifest()));
+    EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{enable_question("app.exe"), disable_question("app.exe")}));
+}
+
 TEST_F(Form1Test, EnableWithoutATemplateWarnsAndWritesNothing) { expect_template_refused(); }
 
 // Such a manifest would stop the program from starting: a template that decodes to no XML document
@@ -185,7 +200,7 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
         form_->mouse(Control::Picture1, MouseAction::Press, 10, 10);
         form_->tick(Control::Timer1);
         form_->click(Control::Label1);  // the file chooser
-        form_->choose_program();
+        for (const ui::Shortcut& shortcut : ui::kShortcuts) EXPECT_TRUE(form_->key(shortcut.stroke));
     };
     const int left = form_->picture2_left();
     view_.answers = {kYes};
@@ -212,9 +227,11 @@ TEST_F(Form1Test, HandlersRunOneAtATime) {
 }
 
 // A click on the drop box, or Ctrl+O, opens the file chooser; the chosen file goes through the
-// drop handler as a drop of that one file would, and a cancel changes nothing.
+// drop handler as a drop of that one file would, and a cancel changes nothing. The chooser opens
+// in the home folder, then in the folder of the last program chosen or dropped, taken or not.
 TEST_F(Form1Test, TheFileChooserGivesItsFileToTheDropHandler) {
     start();
+    const ui::KeyStroke ctrl_o{ui::Key::Letter, 'O', true, false};
     const std::string first = app("first.exe");
     const std::string second = app("second.EXE");
     std::optional<std::string> chosen = first;
@@ -222,18 +239,25 @@ TEST_F(Form1Test, TheFileChooserGivesItsFileToTheDropHandler) {
 
     form_->click(Control::Label1);
     EXPECT_EQ(view_.choosers_opened, 1);
+    EXPECT_EQ(view_.chooser_folder, platform::home_folder());
+    EXPECT_FALSE(view_.chooser_folder.empty());
     EXPECT_EQ(form_->exelink(), first);
     EXPECT_EQ(view_.texts[Control::Text1], "first.exe");
     EXPECT_EQ(view_.texts[Control::Text2], "No");
 
     chosen = std::nullopt;  // cancelled: not a drop without files, which would take the last path again
-    form_->choose_program();
+    EXPECT_TRUE(form_->key(ctrl_o));
     EXPECT_EQ(view_.choosers_opened, 2);
+    EXPECT_EQ(view_.chooser_folder, apps_.path());
     EXPECT_TRUE(view_.boxes.empty());
     EXPECT_EQ(form_->applink(), first);
 
+    TempDir elsewhere;
+    form_->drop(Control::Label1, elsewhere.write("refused.txt", ""));
+    view_.boxes.clear();
     chosen = apps_.write("notes.txt", "");
-    form_->choose_program();
+    form_->key(ctrl_o);
+    EXPECT_EQ(view_.chooser_folder, elsewhere.path());
     EXPECT_EQ(view_.boxes, (std::vector<MessageBoxCall>{warning("notes.txt is not a Windows executeable File.")}));
     EXPECT_EQ(form_->exelink(), first);
 

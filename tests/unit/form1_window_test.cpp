@@ -145,6 +145,39 @@ TEST_F(Form1WindowTest, APanelClickStartsTheSlideOutWhichAnotherClickDoesNotReve
     EXPECT_TRUE(form_.timer1_enabled());
 }
 
+// The keys do what clicks on their controls do: F1 is the About button, Escape a click on the
+// shown panel (and nothing while it is hidden). Only the exact keys count: with another modifier
+// added (Ctrl+Alt is AltGr on many keyboards) a key is no shortcut.
+TEST_F(Form1WindowTest, KeysDoWhatClicksOnTheirControlsDo) {
+    const KeyStroke f1{Key::F1, 0, false, false};
+    const KeyStroke escape{Key::Escape, 0, false, false};
+    EXPECT_TRUE(form_.key(escape));
+    EXPECT_FALSE(form_.timer2_enabled());
+    EXPECT_TRUE(view_.shown.empty());
+
+    EXPECT_TRUE(form_.key(f1));
+    EXPECT_TRUE(form_.picture2_visible());
+    EXPECT_TRUE(form_.timer1_enabled());
+    form_.key(escape);  // during the slide-in, as a click on the panel: nothing
+    EXPECT_FALSE(form_.timer2_enabled());
+    run_timer(Control::Timer1);
+    form_.key(escape);
+    EXPECT_TRUE(form_.timer2_enabled());
+    run_timer(Control::Timer2);
+    EXPECT_FALSE(form_.picture2_visible());
+    form_.key(f1);
+    run_timer(Control::Timer1);
+    form_.key(f1);  // F1 again slides the panel out, as the About button does
+    EXPECT_TRUE(form_.timer2_enabled());
+
+    for (const KeyStroke& other : {KeyStroke{Key::Letter, 'E', false, false}, KeyStroke{Key::Letter, 'E', true, true},
+                                   KeyStroke{Key::Letter, 'O', false, true}, KeyStroke{Key::Letter, 'X', false, true},
+                                   KeyStroke{Key::F1, 0, true, false}, KeyStroke{Key::Escape, 0, false, true}})
+        EXPECT_FALSE(form_.key(other)) << other.letter << other.ctrl << other.alt;
+    EXPECT_EQ(view_.choosers_opened, 0);
+    EXPECT_TRUE(view_.boxes.empty());
+}
+
 TEST_F(Form1WindowTest, TicksOfAStoppedTimerChangeNothing) {
     form_.tick(Control::Timer1);
     form_.tick(Control::Timer2);

@@ -36,6 +36,7 @@ public:
     // What the file chooser gives, each time it is opened: a path, or nullopt for a cancel.
     std::function<std::optional<std::string>()> chooser = [] { return std::nullopt; };
     int choosers_opened = 0;
+    std::string chooser_folder;  // where the file chooser last opened
 
     std::vector<MessageBoxCall> boxes;
     std::map<ui::Control, std::string> texts;
@@ -59,8 +60,9 @@ public:
         top = t;
         ++moves;
     }
-    std::optional<std::string> choose_program() override {
+    std::optional<std::string> choose_program(const std::string& start_folder) override {
         ++choosers_opened;
+        chooser_folder = start_folder;
         return chooser();
     }
     void dismiss_box() override { ++dismissals; }

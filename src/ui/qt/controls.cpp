@@ -42,13 +42,41 @@ std::optional<std::string> first_local_file(const QMimeData* data) {
 
 }  // namespace
 
-PictureBox::PictureBox(QWidget* parent, QColor background, QPixmap picture, MouseHandlers handlers)
-    : QWidget(parent), background_(background), picture_(std::move(picture)), handlers_(std::move(handlers)) {}
+PictureBox::PictureBox(QWidget* parent, QColor background, QPixmap picture, QRect focus_rectangle,
+                       MouseHandlers handlers)
+    : QWidget(parent),
+      background_(background),
+      picture_(std::move(picture)),
+      focus_rectangle_(focus_rectangle),
+      handlers_(std::move(handlers)) {}
 
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), background_);
     if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
+    if (!hasFocus()) return;
+    // As Windows draws a focus rectangle: every other pixel of its edge inverted, so that it shows
+    // on the light and the dark parts of the picture alike.
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    const QRect r = focus_rectangle_;
+    for (int x = r.left(); x <= r.right(); x += 2) {
+        painter.fillRect(x, r.top(), 1, 1, Qt::white);
+        painter.fillRect(x, r.bottom(), 1, 1, Qt::white);
+    }
+    for (int y = r.top() + 2; y < r.bottom(); y += 2) {
+        painter.fillRect(r.left(), y, 1, 1, Qt::white);
+        painter.fillRect(r.right(), y, 1, 1, Qt::white);
+    }
+}
+
+void PictureBox::focusInEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

@@ -22,12 +22,15 @@ struct MouseHandlers {
     std::function<void()> clicked;
 };
 
+// While it has the keyboard focus it draws a dotted rectangle at `focus_rectangle`.
 class PictureBox final : public QWidget {
 public:
-    PictureBox(QWidget* parent, QColor background, QPixmap picture, MouseHandlers handlers);
+    PictureBox(QWidget* parent, QColor background, QPixmap picture, QRect focus_rectangle, MouseHandlers handlers);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -36,6 +39,7 @@ protected:
 private:
     QColor background_;
     QPixmap picture_;
+    QRect focus_rectangle_;
     MouseHandlers handlers_;
     bool pressed_inside_ = false;
 };

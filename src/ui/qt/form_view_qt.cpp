@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QWindow>
 #include <algorithm>
@@ -25,17 +26,20 @@ QString to_qstring(std::string_view text) { return QString::fromUtf8(text.data()
 
 QRect to_qrect(const PixelRect& r) { return {r.x, r.y, r.width, r.height}; }
 
+// The desktop's palette plays no part: the colours are those the pictures were made for.
 QColor resolve(Colour colour) {
-    if (is_system_colour(colour)) {
-        const QPalette palette = QApplication::palette();
-        switch (system_colour_index(colour)) {
-            case 5: return palette.color(QPalette::Base);
-            case 8: return palette.color(QPalette::Text);
-            case 15: return palette.color(QPalette::Button);
-            default: return palette.color(QPalette::ButtonText);
-        }
-    }
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    const Colour drawn = drawn_colour(colour);
+    return QColor(drawn & 0xFF, (drawn >> 8) & 0xFF, (drawn >> 16) & 0xFF);
+}
+
+QKeySequence key_sequence(const KeyStroke& stroke) {
+    const Qt::Key key = stroke.key == Key::F1       ? Qt::Key_F1
+                        : stroke.key == Key::Escape ? Qt::Key_Escape
+                                                    : Qt::Key(Qt::Key_A + (stroke.letter - 'A'));
+    Qt::KeyboardModifiers modifiers;
+    if (stroke.ctrl) modifiers |= Qt::ControlModifier;
+    if (stroke.alt) modifiers |= Qt::AltModifier;
+    return QKeySequence(QKeyCombination(modifiers, key));
 }
 
 QFont resolve(const Font& font) {
@@ -125,7 +129,9 @@ QtFormView::QtFormView() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint
     }
     const std::vector<Control> order = tab_order();
     for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(widget(order[i - 1]), widget(order[i]));
-    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this, [this] { form_.choose_program(); });
+    for (const Shortcut& shortcut : kShortcuts)
+        connect(new QShortcut(key_sequence(shortcut.stroke), this), &QShortcut::activated, this,
+                [this, stroke = shortcut.stroke] { form_.key(stroke); });
     make_accessible(*this);
 }
 
@@ -176,7 +182,8 @@ QWidget* QtFormView::create_picture_box(QWidget* parent, const ControlSpec& row)
             windowHandle()->startSystemMove();
     };
     handlers.clicked = [this, id] { form_.click(id); };
-    auto* box = new PictureBox(parent, resolve(row.background), picture(row.picture), std::move(handlers));
+    auto* box = new PictureBox(parent, resolve(row.background), picture(row.picture),
+                               to_qrect(focus_rectangle(id)), std::move(handlers));
     box->setFocusPolicy(Qt::StrongFocus);  // a picture box takes the focus, as it does on Windows
     return box;
 }
@@ -275,9 +282,13 @@ void QtFormView::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
 }
 
-std::optional<std::string> QtFormView::choose_program() {
+std::optional<std::string> QtFormView::choose_program(const std::string& start_folder) {
+    // Qt's chooser keeps its history in a settings file of Qt's own, written as it closes, for
+    // every program; this one keeps no settings, so that file is looked for where none can be.
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null/no-settings"));
     // The drop test is on the name's last three letters, which the first choice's patterns match.
-    QFileDialog chooser(this, to_qstring(kChooserTitle));
+    QFileDialog chooser(this, to_qstring(kChooserTitle), QFile::decodeName(start_folder.c_str()));
     chooser.setFileMode(QFileDialog::ExistingFile);
     chooser.setNameFilters({to_qstring(kProgramsChoice) + " (*.exe *.EXE)",
                             to_qstring(kAllFilesChoice) + " (*)"});

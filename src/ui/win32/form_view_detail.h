@@ -21,8 +21,7 @@ struct Creation {
     Control id;
 };
 
-inline COLORREF resolve(Colour colour) {
-    return is_system_colour(colour) ? GetSysColor(system_colour_index(colour)) : static_cast<COLORREF>(colour);
-}
+// Not the system's colours (a dark or high-contrast scheme): those the pictures were made for.
+inline COLORREF resolve(Colour colour) { return static_cast<COLORREF>(drawn_colour(colour)); }
 
 }  // namespace vextra::ui::win32::detail

@@ -221,7 +221,25 @@ int Win32FormView::message_box(const std::string& prompt, int buttons, const std
     return answer;
 }
 
-std::optional<std::string> Win32FormView::choose_program() {
+namespace {
+
+// The shell's item for a folder, which the chooser opens in; none when the folder is not there.
+// The shell is looked up only now, as the chooser opens: the window starts without it.
+IShellItem* folder_item(const std::string& folder) {
+    IShellItem* item = nullptr;
+    using Create = HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**);
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    const auto create = shell ? reinterpret_cast<Create>(reinterpret_cast<void (*)()>(
+                                    GetProcAddress(shell, "SHCreateItemFromParsingName")))
+                              : nullptr;
+    const std::wstring path = shown_text(folder);
+    if (create && !path.empty() && FAILED(create(path.c_str(), nullptr, IID_PPV_ARGS(&item)))) item = nullptr;
+    return item;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32FormView::choose_program(const std::string& start_folder) {
     platform::Released<IFileOpenDialog> chooser;
     HRESULT result =
         CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&chooser.pointer));
@@ -231,6 +249,9 @@ std::optional<std::string> Win32FormView::choose_program() {
         const COMDLG_FILTERSPEC choices[] = {{programs.c_str(), L"*.exe"}, {all_files.c_str(), L"*.*"}};
         chooser.pointer->SetFileTypes(2, choices);
         chooser.pointer->SetTitle(shown_text(kChooserTitle).c_str());
+        // Not the folder Windows remembers for the program: where the window's logic says.
+        if (const platform::Released<IShellItem> folder(folder_item(start_folder)); folder.pointer)
+            chooser.pointer->SetFolder(folder.pointer);
         FILEOPENDIALOGOPTIONS options = 0;
         chooser.pointer->GetOptions(&options);
         chooser.pointer->SetOptions(options | FOS_FILEMUSTEXIST | FOS_FORCEFILESYSTEM);

@@ -50,7 +50,7 @@ public:
     float window_left() const override;
     float window_top() const override;
     void move_window(float left, float top) override;
-    std::optional<std::string> choose_program() override;
+    std::optional<std::string> choose_program(const std::string& start_folder) override;
     void dismiss_box() override;
     void end_program() override;
 

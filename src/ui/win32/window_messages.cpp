@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The Win32 window's messages: the window procedure of every container, the press that one control
-// takes whole, and the keys the message loop handles itself (Tab, Shift+Tab, Ctrl+O).
+// takes whole, and the keys the message loop handles itself (Tab, Shift+Tab and the window's
+// shortcuts).
 #include "ui/win32/form_view_win32.h"
 
 #include <ole2.h>
@@ -61,6 +62,11 @@ LRESULT Win32FormView::handle(Control container, HWND hwnd, UINT message, WPARAM
         }
         case WM_TIMER:
             form_.tick(static_cast<Control>(wparam));
+            return 0;
+        // A picture box shows that it has the focus with a dotted rectangle.
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (control(container).kind == Kind::PictureBox) InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case detail::kDropMessage:
             if (!drops_.empty()) {
@@ -123,6 +129,22 @@ void Win32FormView::mouse(Control container, MouseAction action, POINT at) {
     form_.mouse(container, action, static_cast<float>(pixels_to_twips(at.x)), static_cast<float>(pixels_to_twips(at.y)));
 }
 
+namespace {
+
+// A key pressed, as the window's shortcuts name keys; nullopt for any other message or key.
+std::optional<KeyStroke> key_stroke(const MSG& message) {
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return std::nullopt;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    if (message.wParam == VK_F1) return KeyStroke{Key::F1, 0, ctrl, alt};
+    if (message.wParam == VK_ESCAPE) return KeyStroke{Key::Escape, 0, ctrl, alt};
+    if (message.wParam >= 'A' && message.wParam <= 'Z')
+        return KeyStroke{Key::Letter, static_cast<char>(message.wParam), ctrl, alt};
+    return std::nullopt;
+}
+
+}  // namespace
+
 int Win32FormView::run_message_loop() {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -132,10 +154,8 @@ int Win32FormView::run_message_loop() {
             move_focus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
             continue;
         }
-        if (message.message == WM_KEYDOWN && message.wParam == 'O' && GetKeyState(VK_CONTROL) < 0 && in_window) {
-            form_.choose_program();
+        if (const std::optional<KeyStroke> stroke = key_stroke(message); stroke && in_window && form_.key(*stroke))
             continue;
-        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

@@ -19,6 +19,8 @@ void draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y) {
     DeleteDC(source);
 }
 
+RECT to_rect(const PixelRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
+
 void fill(HDC dc, const RECT& rect, Colour colour) {
     if (colour == kNoColour) return;
     HBRUSH brush = CreateSolidBrush(detail::resolve(colour));
@@ -44,6 +46,10 @@ void Win32FormView::paint(Control container, HWND hwnd) {
     const std::vector<Control>& children = windowless_[static_cast<std::size_t>(container)];
     for (auto it = children.rbegin(); it != children.rend(); ++it)
         if (visible(*it)) draw_windowless(buffer, control(*it));
+    if (row.kind == Kind::PictureBox && GetFocus() == hwnd) {
+        const RECT focus = to_rect(focus_rectangle(container));
+        DrawFocusRect(buffer, &focus);
+    }
 
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
            buffer, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
