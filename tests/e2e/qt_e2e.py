@@ -24,15 +24,16 @@ ARGS = None
 class Vextra(ProgramRun):
     """The Linux program, started in its own folder."""
 
-    def __init__(self, test, prepare=None, program=None, start_in=None):
+    def __init__(self, test, prepare=None, program=None, start_in=None, env=None):
         """`prepare`, given the run's folder, changes it before the start. `program` (by default
-        the built one) starts in `start_in`, or else in the run's folder with the built template."""
+        the built one) starts in `start_in`, or else in the run's folder with the built template,
+        with `env` added to the environment."""
         program = program or ARGS.vextra
         super().__init__(test, "vextra-e2e-",
                          template=None if start_in else os.path.join(os.path.dirname(program), "style.dll"))
         if prepare:
             prepare(self.dir)
-        self.process = subprocess.Popen([program], cwd=start_in or self.dir)
+        self.process = subprocess.Popen([program], cwd=start_in or self.dir, env=dict(os.environ, **(env or {})))
         test.addCleanup(self.close)
         self.window = wait_for(lambda: self.titled_windows(), what="the main window")[0]
         # Wait until the window takes drops (Qt marks it XdndAware when it is mapped and ready).

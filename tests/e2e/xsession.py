@@ -86,10 +86,10 @@ class Screenshot:
         return pixel[2], pixel[1], pixel[0]
 
 
-def start_xvfb():
+def start_xvfb(screen="1024x768x24"):
     """A private X server that stays up between clients; DISPLAY points at it."""
     read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"],
                             pass_fds=(write,), stderr=subprocess.DEVNULL)
     os.close(write)
     with os.fdopen(read) as f:
@@ -100,12 +100,13 @@ def start_xvfb():
     return xvfb
 
 
-def run_in_xvfb(arguments, prepare=None, finish=None):
-    """Runs the calling script's unittest cases with `arguments` in a private X server, between
-    `prepare` and `finish`; the exit status. The programs see only that display."""
+def run_in_xvfb(arguments, prepare=None, finish=None, screen="1024x768x24"):
+    """Runs the calling script's unittest cases with `arguments` in a private X server of `screen`
+    (width x height x depth), between `prepare` and `finish`; the exit status. The programs see
+    only that display."""
     os.environ.pop("QT_QPA_PLATFORM", None)
     os.environ.pop("WAYLAND_DISPLAY", None)
-    xvfb = start_xvfb()
+    xvfb = start_xvfb(screen)
     try:
         if prepare:
             prepare()

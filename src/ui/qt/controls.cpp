@@ -50,6 +50,11 @@ PictureBox::PictureBox(QWidget* parent, QColor background, QPixmap picture, QRec
       focus_rectangle_(focus_rectangle),
       handlers_(std::move(handlers)) {}
 
+void PictureBox::set_picture(QPixmap picture) {
+    picture_ = std::move(picture);
+    update();
+}
+
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), background_);

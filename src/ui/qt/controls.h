@@ -26,6 +26,8 @@ struct MouseHandlers {
 class PictureBox final : public QWidget {
 public:
     PictureBox(QWidget* parent, QColor background, QPixmap picture, QRect focus_rectangle, MouseHandlers handlers);
+    // Another picture, drawn at the size its device pixel ratio gives it.
+    void set_picture(QPixmap picture);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -63,21 +63,49 @@ QIcon app_icon() {
     return icon;
 }
 
-// The icon's 48 x 48 image with the most colours, the one the window shows, read alone: the
-// icon's directory tells each image's size and format without decoding it.
-QPixmap large_app_icon() {
+// The icon's image the window shows, read alone (the icon's directory tells each image's size and
+// format without decoding it): at 96 dpi its 48 x 48 image with the most colours, as Windows shows
+// it; on a denser screen its largest image, shrunk to the device pixels the 48 take there.
+QPixmap large_app_icon(qreal device_ratio) {
+    const int pixels = twips_to_pixels(control(Control::Image2).width);
+    const bool at_design_size = device_ratio == 1.0;
     QImageReader reader(":/vextra.ico");
-    int best = -1, best_depth = 0;
+    int best = -1, best_width = 0, best_depth = 0;
     for (int i = 0; i < reader.imageCount(); ++i) {
         reader.jumpToImage(i);
         const int depth = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-        if (reader.size() == QSize(48, 48) && depth > best_depth) {
+        const int width = reader.size().width();
+        if (at_design_size ? width == pixels && depth > best_depth
+                           : width > best_width || (width == best_width && depth > best_depth)) {
             best = i;
+            best_width = width;
             best_depth = depth;
         }
     }
     if (best < 0 || !reader.jumpToImage(best)) return {};
-    return QPixmap::fromImage(reader.read());
+    QPixmap image = QPixmap::fromImage(reader.read());
+    if (at_design_size) return image;
+    const int device_pixels = qRound(pixels * device_ratio);
+    image = image.scaled(device_pixels, device_pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(device_ratio);
+    return image;
+}
+
+// A picture of the window's face for a screen of `device_ratio` device pixels per pixel: the one
+// drawn at the nearest scale, shrunk to the screen's own where that differs, so that no picture is
+// blown up beside the sharp text.
+QPixmap window_picture(const QString& name, qreal device_ratio) {
+    const int scale = picture_scale(qRound(device_ratio * 100));
+    QPixmap shipped(scale == 100 ? ":/" + name + ".bmp"
+                                 : ":/" + name + "@" + QString::number(scale / 100.0) + "x.png");
+    if (scale == qRound(device_ratio * 100)) {
+        shipped.setDevicePixelRatio(scale / 100.0);
+        return shipped;
+    }
+    const QSize device_size = (QSizeF(shipped.size()) * 100.0 / scale * device_ratio).toSize();
+    QPixmap fitted = shipped.scaled(device_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    fitted.setDevicePixelRatio(device_ratio);
+    return fitted;
 }
 
 // While it lives, `dismiss` closes the box that is open.
@@ -92,11 +120,11 @@ private:
     std::function<void()>& slot_;
 };
 
-QPixmap picture(Picture picture) {
+QPixmap picture(Picture picture, qreal device_ratio) {
     switch (picture) {
-        case Picture::AppIcon: return large_app_icon();
-        case Picture::TitleStrip: return QPixmap(":/titlestrip.bmp");
-        case Picture::Background: return QPixmap(":/background.bmp");
+        case Picture::AppIcon: return large_app_icon(device_ratio);
+        case Picture::TitleStrip: return window_picture(QStringLiteral("titlestrip"), device_ratio);
+        case Picture::Background: return window_picture(QStringLiteral("background"), device_ratio);
         case Picture::None: break;
     }
     return {};
@@ -182,7 +210,7 @@ QWidget* QtFormView::create_picture_box(QWidget* parent, const ControlSpec& row)
             windowHandle()->startSystemMove();
     };
     handlers.clicked = [this, id] { form_.click(id); };
-    auto* box = new PictureBox(parent, resolve(row.background), picture(row.picture),
+    auto* box = new PictureBox(parent, resolve(row.background), picture(row.picture, devicePixelRatioF()),
                                to_qrect(focus_rectangle(id)), std::move(handlers));
     box->setFocusPolicy(Qt::StrongFocus);  // a picture box takes the focus, as it does on Windows
     return box;
@@ -194,7 +222,7 @@ QWidget* QtFormView::create_windowless(QWidget* parent, const ControlSpec& row) 
     control->accept_drops([this, id] { return form_.takes_drop(id); },
                           [this, id](const std::optional<std::string>& file) { form_.drop(id, file); });
     if (row.kind == Kind::Image) {
-        control->setPixmap(picture(row.picture));
+        control->setPixmap(picture(row.picture, devicePixelRatioF()));
         return control;
     }
     control->setText(to_qstring(row.text));
@@ -273,6 +301,24 @@ float QtFormView::window_top() const { return static_cast<float>(pixels_to_twips
 void QtFormView::move_window(float left, float top) {
     position_ = QPoint(twips_to_pixels(left), twips_to_pixels(top));
     move(position_);
+}
+
+// A screen of another density (QT_SCREEN_SCALE_FACTORS) needs pictures drawn for it.
+void QtFormView::showEvent(QShowEvent* event) {
+    if (windowHandle() && !screen_watched_) {
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { show_pictures_for_screen(); });
+        screen_watched_ = true;
+    }
+    QWidget::showEvent(event);
+}
+
+void QtFormView::show_pictures_for_screen() {
+    for (const ControlSpec& row : controls()) {
+        if (row.picture == Picture::None || row.kind == Kind::Form) continue;
+        QPixmap drawn = picture(row.picture, devicePixelRatioF());
+        if (row.kind == Kind::PictureBox) static_cast<PictureBox*>(widget(row.id))->set_picture(std::move(drawn));
+        else static_cast<QLabel*>(widget(row.id))->setPixmap(drawn);
+    }
 }
 
 void QtFormView::moveEvent(QMoveEvent* event) {

@@ -42,6 +42,7 @@ public:
 
 protected:
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void build_children(QWidget* container, Control container_id);
@@ -50,12 +51,15 @@ private:
     QWidget* create_windowless(QWidget* parent, const ControlSpec& row);
     QWidget* create_text_box(QWidget* parent, const ControlSpec& row);
     QPointF local_position(Control id, QPointF global) const;
+    // Gives each picture control the picture drawn for the screen the window is on now.
+    void show_pictures_for_screen();
 
     Form1 form_{*this};
     std::array<QWidget*, kControlCount> widgets_{};
     QTimer timer1_;
     QTimer timer2_;
     QPoint position_;  // the window's position on the screen, as last placed
+    bool screen_watched_ = false;
     std::function<void()> dismiss_;  // closes the open box or chooser as No; empty while none is open
 };
 
