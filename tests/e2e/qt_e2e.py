@@ -266,13 +266,19 @@ class QtWindowEndedFromOutside(unittest.TestCase):
                 v.close()
 
 
-def main():
+def parse_arguments():
+    """The options every script that drives the Linux program takes, kept for Vextra; the
+    arguments left for unittest."""
     global ARGS
     parser = argparse.ArgumentParser()
     for option in ("--vextra", "--xdnd-drop", "--template-tool", "--assets", "--pe-fixtures"):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
-    return run_in_xvfb(rest)
+    return rest
+
+
+def main():
+    return run_in_xvfb(parse_arguments())
 
 
 if __name__ == "__main__":

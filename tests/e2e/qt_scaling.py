@@ -6,7 +6,6 @@ lie where its face shows them, and pictures as sharp as the SVG sources drawn at
 
 usage: qt_scaling.py --vextra PATH --xdnd-drop PATH --template-tool PATH --assets DIR --pe-fixtures DIR
 """
-import argparse
 import os
 import subprocess
 import sys
@@ -132,11 +131,8 @@ class QtWindowAtOtherScales(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    for option in ("--vextra", "--xdnd-drop", "--template-tool", "--assets", "--pe-fixtures"):
-        parser.add_argument(option, required=True)
-    ARGS, rest = parser.parse_known_args()
-    qt_e2e.ARGS = ARGS
+    rest = qt_e2e.parse_arguments()
+    ARGS = qt_e2e.ARGS
     # Room for the window at twice its size.
     return run_in_xvfb(rest, screen="1600x1000x24")
 
