@@ -223,6 +223,28 @@ TEST_F(Win32Accessibility, ClientAreaShowsTheHotSpotsAndFieldsByName) {
     EXPECT_EQ(take(value), L"Select App..");
 }
 
+// A field that takes the focus is asked for through its own window: it answers as its entry in the
+// form's object does, not as a nameless edit box.
+TEST_F(Win32Accessibility, FieldsAnswerByTheirCaptions) {
+    const struct {
+        Control field;
+        const wchar_t* name;
+    } fields[] = {{Control::Text1, L"App FileName"}, {Control::Text2, L"Style Enabled"}};
+    for (const auto& expected : fields) {
+        SCOPED_TRACE(platform::to_utf8(expected.name));
+        IAccessible* field = client(expected.field);
+        ASSERT_NE(field, nullptr);
+        const Child self{field, CHILDID_SELF};
+        EXPECT_EQ(self.name(), expected.name);
+        EXPECT_EQ(self.role(), ROLE_SYSTEM_TEXT);
+        EXPECT_EQ(self.state() & (STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_INVISIBLE),
+                  STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE);
+        BSTR value = nullptr;
+        ASSERT_EQ(field->get_accValue(self.self(), &value), S_OK);
+        EXPECT_EQ(take(value), L"Select App..");
+    }
+}
+
 TEST_F(Win32Accessibility, HotSpotsLieWhereTheirButtonsAreDrawn) {
     IAccessible* form = client(Control::Form1);
     RECT window{};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/win32/accessible_win32.h"
 
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <optional>
@@ -57,13 +58,13 @@ constexpr std::wstring_view kPress = L"Press";
 
 IAccessible* create_object(Win32FormView& view, Control container);
 
-// The client area of one container. Its children are addressed by their place in
-// accessible_children (from 1); those that are containers themselves are objects of their own.
-// The system's object for the same client area answers for what lies outside it (its parent, its
-// siblings).
-class ContainerObject final : public IAccessible {
+// The client area of one control's window (the form, a picture box, a field). Its children are
+// addressed by their place in accessible_children (from 1); those that are containers themselves
+// are objects of their own. The system's object for the same client area answers for what lies
+// outside it (its parent, its siblings).
+class ClientObject final : public IAccessible {
 public:
-    ContainerObject(Win32FormView& view, Control container, IAccessible* standard)
+    ClientObject(Win32FormView& view, Control container, IAccessible* standard)
         : view_(view), container_(container), hwnd_(view.window(container)), standard_(standard),
           children_(accessible_children(container)) {}
 
@@ -258,7 +259,7 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
 private:
-    ~ContainerObject() { standard_->Release(); }
+    ~ClientObject() { standard_->Release(); }
 
     // The window goes with the view; an object a screen reader still holds then answers nothing.
     bool alive() const { return IsWindow(hwnd_) != FALSE; }
@@ -317,7 +318,7 @@ IAccessible* create_object(Win32FormView& view, Control container) {
     if (!dlls || FAILED(dlls->create_standard_object(view.window(container), OBJID_CLIENT, __uuidof(IAccessible),
                                                      reinterpret_cast<void**>(&standard))))
         return nullptr;
-    return new ContainerObject(view, container, standard);
+    return new ClientObject(view, container, standard);
 }
 
 }  // namespace
@@ -330,6 +331,24 @@ LRESULT answer_get_object(Win32FormView& view, Control container, WPARAM wparam,
     const LRESULT answer = accessibility_dlls()->lresult_from_object(__uuidof(IAccessible), wparam, object);
     object->Release();
     return answer > 0 ? answer : 0;
+}
+
+namespace {
+
+LRESULT CALLBACK field_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR field,
+                                 DWORD_PTR view) {
+    if (message == WM_GETOBJECT)
+        if (const LRESULT answer =
+                answer_get_object(*reinterpret_cast<Win32FormView*>(view), static_cast<Control>(field), wparam, lparam))
+            return answer;
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, field_procedure, field);
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+}  // namespace
+
+void answer_for_field(Win32FormView& view, Control field) {
+    SetWindowSubclass(view.window(field), field_procedure, static_cast<UINT_PTR>(field), reinterpret_cast<DWORD_PTR>(&view));
 }
 
 bool Win32FormView::shown(Control id) const {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The Win32 window as a screen reader sees it (Active Accessibility). Each container window answers
-// WM_GETOBJECT for its client area with an object whose children are what ui/accessibility shows
-// inside it: the hot spots as push buttons whose default action is a click, the fields named by
-// their captions, the title strip and the About panel as objects of their own.
+// The Win32 window as a screen reader sees it (Active Accessibility). Each container window (and each
+// field) answers WM_GETOBJECT for its client area with an object whose children are what
+// ui/accessibility shows inside it: the hot spots as push buttons whose default action is a click,
+// the fields named by their captions, the title strip and the About panel as objects of their own.
 
 #include <windows.h>
 
@@ -20,5 +20,9 @@ inline constexpr UINT kAccessiblePressMessage = WM_APP + 2;
 // The answer to WM_GETOBJECT on `container`'s window, or 0 where the system's answer stands (any
 // object but the client area, or no accessibility DLL to be had).
 LRESULT answer_get_object(Win32FormView& view, Control container, WPARAM wparam, LPARAM lparam);
+
+// A field's own window, which a screen reader asks when the field takes the focus, answers as the
+// field's entry in the form's object does (named by its caption), not as a nameless edit box.
+void answer_for_field(Win32FormView& view, Control field);
 
 }  // namespace vextra::ui::win32

@@ -10,6 +10,7 @@
 #include "platform/released_win32.h"
 #include "platform/utf16.h"
 #include "product.h"
+#include "ui/win32/accessible_win32.h"
 #include "ui/win32/drop_target.h"
 #include "ui/win32/form_view_detail.h"
 #include "ui/win32/resources.h"
@@ -172,6 +173,7 @@ HWND Win32FormView::create_window(const ControlSpec& row, HWND parent) {
                                         (row.read_only ? ES_READONLY : 0) | shown,
                                     r.left, r.top, r.right - r.left, r.bottom - r.top, parent, id, instance_, nullptr);
         windows_[static_cast<std::size_t>(row.id)] = edit;
+        answer_for_field(*this, row.id);
         SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(row.id)]), FALSE);
         return edit;
     }

@@ -54,6 +54,13 @@ public:
     void dismiss_box() override;
     void end_program() override;
 
+    // What the accessible objects (accessible_win32.cpp) read: a control's own window (none for
+    // labels and images), whether it shows, its rectangle on the screen, the control under a point.
+    HWND window(Control id) const { return windows_[static_cast<std::size_t>(id)]; }
+    bool shown(Control id) const;
+    RECT screen_rect(Control id) const;
+    Control control_at_screen(POINT at) const;
+
 private:
     static LRESULT CALLBACK container_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
@@ -71,8 +78,6 @@ private:
     void draw_windowless(HDC dc, const ControlSpec& row) const;
     // The frontmost visible windowless child of `container` at `at`, or the container itself.
     Control hit(Control container, POINT at) const;
-    // The control under a point of the screen, searching through child windows.
-    Control control_at_screen(POINT at) const;
 
     void press(Control container, HWND hwnd, POINT at);
     void release(Control container, HWND hwnd, POINT at, WPARAM buttons_left);
@@ -80,7 +85,6 @@ private:
     // A mouse action over a picture box (the container itself), at a point in its client area.
     void mouse(Control container, MouseAction action, POINT at);
 
-    HWND window(Control id) const { return windows_[static_cast<std::size_t>(id)]; }
     RECT& bounds(Control id) { return bounds_[static_cast<std::size_t>(id)]; }
     const RECT& bounds(Control id) const { return bounds_[static_cast<std::size_t>(id)]; }
     bool visible(Control id) const { return visible_[static_cast<std::size_t>(id)]; }

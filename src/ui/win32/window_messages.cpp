@@ -7,6 +7,7 @@
 #include <ole2.h>
 #include <windowsx.h>
 
+#include "ui/win32/accessible_win32.h"
 #include "ui/win32/form_view_detail.h"
 
 namespace vextra::ui::win32 {
@@ -67,6 +68,12 @@ LRESULT Win32FormView::handle(Control container, HWND hwnd, UINT message, WPARAM
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             if (control(container).kind == Kind::PictureBox) InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_GETOBJECT:
+            if (const LRESULT answer = answer_get_object(*this, container, wparam, lparam)) return answer;
+            break;
+        case kAccessiblePressMessage:
+            form_.click(static_cast<Control>(wparam));
             return 0;
         case detail::kDropMessage:
             if (!drops_.empty()) {
