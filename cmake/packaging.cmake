@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: MIT
 # What `cmake --install` puts where, and the packages CPack makes of it: a .deb on Linux, a zip for
 # each Windows build. The version is the project's.
-set(VEXTRA_APP_ID example.korvane.Vextra)
 set(CPACK_PACKAGE_NAME vextra)
 set(CPACK_PACKAGE_VENDOR "Korvane Software")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turn the new visual styles on or off for old Windows programs")
@@ -36,6 +35,7 @@ else()
   # only when installing (cmake --install --prefix may name another prefix than the build's).
   install(CODE "
     set(VEXTRA_DATA_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/vextra\")
+    set(VEXTRA_APP_ID ${VEXTRA_APP_ID})
     configure_file(\"${VEXTRA_PACKAGING}/linux/${VEXTRA_APP_ID}.desktop.in\"
                    \"${CMAKE_BINARY_DIR}/install/${VEXTRA_APP_ID}.desktop\" @ONLY)
     file(INSTALL \"${CMAKE_BINARY_DIR}/install/${VEXTRA_APP_ID}.desktop\"
