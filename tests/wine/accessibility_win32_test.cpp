@@ -137,7 +137,8 @@ protected:
 
     // The object a screen reader gets for the client area of `container`'s window.
     IAccessible* client(Control container) {
-        const LRESULT answer = SendMessageW(view_->window(container), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+        const LRESULT answer =
+            SendMessageW(view_->window(container), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
         EXPECT_GT(answer, 0);
         IAccessible* object = nullptr;
         EXPECT_EQ(ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&object)), S_OK);
@@ -287,7 +288,8 @@ TEST_F(Win32Accessibility, PressingEnableAsksAboutTheDroppedProgram) {
 
     const Child enable = find(L"Enable Visual Style...", ROLE_SYSTEM_PUSHBUTTON);
     const Child about = find(L"About Vextra", ROLE_SYSTEM_PUSHBUTTON);
-    BoxWatch watch{view_->window(Control::Form1), [&] { about.holder()->accDoDefaultAction(about.self()); }, {}};
+    BoxWatch watch{view_->window(Control::Form1), [&] { about.holder()->accDoDefaultAction(about.self()); },
+                   {}};
     watched = &watch;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, watch_box);
     EXPECT_EQ(enable.holder()->accDoDefaultAction(enable.self()), S_OK);

@@ -56,7 +56,7 @@ LONG system_role(AccessibleRole role) {
 // The default action of a push button, in the words of Windows' own.
 constexpr std::wstring_view kPress = L"Press";
 
-IAccessible* create_object(Win32FormView& view, Control container);
+IAccessible* create_object(Win32FormView& view, Control owner);
 
 // The client area of one control's window (the form, a picture box, a field). Its children are
 // addressed by their place in accessible_children (from 1); those that are containers themselves
@@ -64,14 +64,15 @@ IAccessible* create_object(Win32FormView& view, Control container);
 // outside it (its parent, its siblings).
 class ClientObject final : public IAccessible {
 public:
-    ClientObject(Win32FormView& view, Control container, IAccessible* standard)
-        : view_(view), container_(container), hwnd_(view.window(container)), standard_(standard),
-          children_(accessible_children(container)) {}
+    ClientObject(Win32FormView& view, Control owner, IAccessible* standard)
+        : view_(view), owner_(owner), hwnd_(view.window(owner)), standard_(standard),
+          children_(accessible_children(owner)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid != __uuidof(IUnknown) && iid != __uuidof(IDispatch) && iid != __uuidof(IAccessible)) return E_NOINTERFACE;
+        if (iid != __uuidof(IUnknown) && iid != __uuidof(IDispatch) && iid != __uuidof(IAccessible))
+            return E_NOINTERFACE;
         *out = static_cast<IAccessible*>(this);
         AddRef();
         return S_OK;
@@ -109,7 +110,7 @@ public:
         if (!object) return E_POINTER;
         *object = nullptr;
         const std::optional<Control> id = target(child);
-        if (!id || *id == container_) return E_INVALIDARG;
+        if (!id || *id == owner_) return E_INVALIDARG;
         if (!alive()) return CO_E_OBJNOTCONNECTED;
         if (control(*id).kind != Kind::PictureBox) return S_FALSE;  // a simple element, answered here
         *object = create_object(view_, *id);
@@ -214,7 +215,7 @@ public:
         if (!id) return E_INVALIDARG;
         if (!alive()) return CO_E_OBJNOTCONNECTED;
         const long count = static_cast<long>(children_.size());
-        const long from = start.lVal;  // 0 for the container itself
+        const long from = start.lVal;  // 0 for this object itself
         long to = 0;
         if (from == CHILDID_SELF && direction == NAVDIR_FIRSTCHILD) to = 1;
         else if (from == CHILDID_SELF && direction == NAVDIR_LASTCHILD) to = count;
@@ -232,11 +233,11 @@ public:
         if (!found) return E_POINTER;
         found->vt = VT_EMPTY;
         if (!alive()) return CO_E_OBJNOTCONNECTED;
-        RECT area = view_.screen_rect(container_);
+        RECT area = view_.screen_rect(owner_);
         if (!PtInRect(&area, POINT{x, y})) return S_FALSE;
         Control at = view_.control_at_screen(POINT{x, y});
-        while (at != container_ && control(at).container != container_) {
-            if (control(at).container == at) return S_FALSE;  // the form, and not within this container
+        while (at != owner_ && control(at).container != owner_) {
+            if (control(at).container == at) return S_FALSE;  // the form, and not within this object
             at = control(at).container;
         }
         for (std::size_t i = 0; i < children_.size(); ++i)
@@ -265,8 +266,9 @@ private:
     bool alive() const { return IsWindow(hwnd_) != FALSE; }
 
     std::optional<Control> target(const VARIANT& child) const {
-        if (child.vt != VT_I4 || child.lVal < 0 || child.lVal > static_cast<long>(children_.size())) return std::nullopt;
-        if (child.lVal == CHILDID_SELF) return container_;
+        if (child.vt != VT_I4 || child.lVal < 0 || child.lVal > static_cast<long>(children_.size()))
+            return std::nullopt;
+        if (child.lVal == CHILDID_SELF) return owner_;
         return children_[static_cast<std::size_t>(child.lVal - 1)];
     }
 
@@ -306,27 +308,27 @@ private:
 
     LONG references_ = 1;
     Win32FormView& view_;
-    const Control container_;
+    const Control owner_;
     const HWND hwnd_;
     IAccessible* const standard_;
     const std::vector<Control> children_;
 };
 
-IAccessible* create_object(Win32FormView& view, Control container) {
+IAccessible* create_object(Win32FormView& view, Control owner) {
     const AccessibilityDlls* dlls = accessibility_dlls();
     IAccessible* standard = nullptr;
-    if (!dlls || FAILED(dlls->create_standard_object(view.window(container), OBJID_CLIENT, __uuidof(IAccessible),
+    if (!dlls || FAILED(dlls->create_standard_object(view.window(owner), OBJID_CLIENT, __uuidof(IAccessible),
                                                      reinterpret_cast<void**>(&standard))))
         return nullptr;
-    return new ClientObject(view, container, standard);
+    return new ClientObject(view, owner, standard);
 }
 
 }  // namespace
 
-LRESULT answer_get_object(Win32FormView& view, Control container, WPARAM wparam, LPARAM lparam) {
+LRESULT answer_get_object(Win32FormView& view, Control owner, WPARAM wparam, LPARAM lparam) {
     // Some callers sign-extend the object's identifier, some do not.
     if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
-    IAccessible* object = create_object(view, container);
+    IAccessible* object = create_object(view, owner);
     if (!object) return 0;
     const LRESULT answer = accessibility_dlls()->lresult_from_object(__uuidof(IAccessible), wparam, object);
     object->Release();
@@ -348,7 +350,8 @@ LRESULT CALLBACK field_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
 }  // namespace
 
 void answer_for_field(Win32FormView& view, Control field) {
-    SetWindowSubclass(view.window(field), field_procedure, static_cast<UINT_PTR>(field), reinterpret_cast<DWORD_PTR>(&view));
+    SetWindowSubclass(view.window(field), field_procedure, static_cast<UINT_PTR>(field),
+                      reinterpret_cast<DWORD_PTR>(&view));
 }
 
 bool Win32FormView::shown(Control id) const {

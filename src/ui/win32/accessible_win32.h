@@ -17,9 +17,9 @@ class Win32FormView;
 // made from the message loop, so the screen reader is not held while the box it opens is open.
 inline constexpr UINT kAccessiblePressMessage = WM_APP + 2;
 
-// The answer to WM_GETOBJECT on `container`'s window, or 0 where the system's answer stands (any
+// The answer to WM_GETOBJECT on `owner`'s window, or 0 where the system's answer stands (any
 // object but the client area, or no accessibility DLL to be had).
-LRESULT answer_get_object(Win32FormView& view, Control container, WPARAM wparam, LPARAM lparam);
+LRESULT answer_get_object(Win32FormView& view, Control owner, WPARAM wparam, LPARAM lparam);
 
 // A field's own window, which a screen reader asks when the field takes the focus, answers as the
 // field's entry in the form's object does (named by its caption), not as a nameless edit box.
