@@ -152,6 +152,10 @@ constexpr int twips_to_pixels(int twips, int dpi = kDesignDpi) {
 int twips_to_pixels(float twips, int dpi = kDesignDpi);
 
 constexpr int pixels_to_twips(int pixels) { return pixels * kTwipsPerPixel; }
+// A point at `dpi`, in twips; a pixel at 144 or 192 dpi is a whole number of twips no more.
+constexpr float pixels_to_twips(int pixels, int dpi) {
+    return static_cast<float>(pixels) * kTwipsPerInch / static_cast<float>(dpi);
+}
 
 // A rectangle in pixels; each of its four values is rounded on its own, as Windows places controls.
 struct PixelRect {
@@ -165,10 +169,6 @@ constexpr PixelRect to_pixels(const Rect& r, int dpi = kDesignDpi) {
             twips_to_pixels(r.height, dpi)};
 }
 // A control's stored position and size, in pixels.
-// A point at `dpi`, in twips; a pixel at 144 or 192 dpi is a whole number of twips no more.
-constexpr float pixels_to_twips(int pixels, int dpi) {
-    return static_cast<float>(pixels) * kTwipsPerInch / static_cast<float>(dpi);
-}
 PixelRect stored_pixels(const ControlSpec& row);
 
 // The scales, in percent, that the window's pictures ship at: assets/NAME.bmp, NAME@1.5x.png and
