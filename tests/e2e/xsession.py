@@ -164,10 +164,14 @@ class ProgramRun:
     def titled_windows(self):
         raise NotImplementedError
 
-    def geometry(self):
+    def bounds(self):
+        """The main window's left, top, width and height on the screen."""
         out = xdotool("getwindowgeometry", "--shell", self.window)
         values = dict(line.split("=") for line in out.splitlines())
-        return int(values["X"]), int(values["Y"])
+        return tuple(int(values[name]) for name in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    def geometry(self):
+        return self.bounds()[:2]
 
     def click(self, at, button=1):
         left, top = self.geometry()
@@ -203,9 +207,9 @@ class ProgramRun:
         return self.other_windows() == []
 
     def park_pointer(self):
-        """Moves the pointer off the window, so no tooltip covers it."""
-        left, top = self.geometry()
-        xdotool("mousemove", "--sync", left + WIDTH + 50, top + HEIGHT + 50)
+        """Moves the pointer off the window, whatever its scale, so no tooltip covers it."""
+        left, top, width, height = self.bounds()
+        xdotool("mousemove", "--sync", left + width + 50, top + height + 50)
 
     def screenshot(self):
         return Screenshot()

@@ -145,6 +145,30 @@ TEST(PicturesTest, BitmapsAreUncompressed24BitAtTheSizeTheirControlsShow) {
     }
 }
 
+// Each scale the layout lists beyond 100 % has its pictures, as PNG, at that scale of the bitmaps'
+// size: a scale the window could pick has pictures, and they fit the controls it scales.
+TEST(PicturesTest, EachScaleHasItsPicturesAtThatScaleOfTheBitmaps) {
+    const Bitmap background = parse_bmp(read_asset("background.bmp")).bitmap;
+    const Bitmap strip = parse_bmp(read_asset("titlestrip.bmp")).bitmap;
+    for (int scale : kPictureScales) {
+        if (scale == 100) continue;
+        const std::string suffix = "@" + std::to_string(scale / 100) +
+                                   (scale % 100 ? "." + std::to_string(scale % 100 / 10) : "") + "x.png";
+        for (const auto& [name, bitmap] : {std::pair{"background", &background}, std::pair{"titlestrip", &strip}}) {
+            SCOPED_TRACE(name + suffix);
+            const Bytes png = read_asset(name + suffix);
+            ASSERT_GE(png.size(), 24u) << "missing or cut short";
+            EXPECT_TRUE(std::equal(png.begin(), png.begin() + 16,
+                                   Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'}.begin()));
+            const auto big_endian = [&png](std::size_t at) {
+                return static_cast<int>(png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3]);
+            };
+            EXPECT_EQ(big_endian(16), bitmap->width * scale / 100);
+            EXPECT_EQ(big_endian(20), bitmap->height * scale / 100);
+        }
+    }
+}
+
 struct IconImage {
     int size;
     int bits;

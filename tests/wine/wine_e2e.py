@@ -532,7 +532,9 @@ def prepare_wine():
     subprocess.run(["wineserver", "--wait"], check=True, timeout=300)
 
 
-def main():
+def parse_arguments():
+    """The options every script that drives the Windows program takes, kept for Vextra, with the
+    tools checked; the arguments left for unittest."""
     global ARGS
     parser = argparse.ArgumentParser()
     for option in ("--vextra", "--probe", "--probe-trust-info", "--probe-visual-styles", "--inspect", "--xdnd-drop",
@@ -543,8 +545,16 @@ def main():
     for tool in (ARGS.wine, "wineserver", "Xvfb", "xdotool", "xwd"):
         if not shutil.which(tool):
             raise SystemExit("%s is missing: run scripts/install-deps" % tool)
-    # Ends the processes of the test's own prefix (its desktop) before their X server goes.
-    return run_in_xvfb(rest, prepare=prepare_wine, finish=lambda: subprocess.run(["wineserver", "--kill"], timeout=60))
+    return rest
+
+
+def end_wine():
+    """Ends the processes of the test's own prefix (its desktop) before their X server goes."""
+    subprocess.run(["wineserver", "--kill"], timeout=60)
+
+
+def main():
+    return run_in_xvfb(parse_arguments(), prepare=prepare_wine, finish=end_wine)
 
 
 if __name__ == "__main__":

@@ -12,8 +12,6 @@ namespace vextra::ui::win32::detail {
 
 // A drop is handed to Form1 from the message loop, after the drag source has been told the result.
 inline constexpr UINT kDropMessage = WM_APP + 1;
-// Image2 and Image3 show the icon's 48 x 48 image at its own size.
-inline constexpr int kIconPixels = 48;
 
 // What a container window is created with: the view it belongs to and which control it is.
 struct Creation {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 #include <shobjidl.h>
+#include <wincodec.h>
 
 #include "platform/files.h"
 #include "platform/released_win32.h"
@@ -46,10 +47,10 @@ bool face_installed(const wchar_t* face) {
     return found;
 }
 
-HFONT create_font(const Font& font) {
+HFONT create_font(const Font& font, int dpi) {
     std::wstring face = shown_text(font.face);
     if (!face_installed(face.c_str())) face = shown_text(kFallbackFace);
-    const int height = -font_pixels(font);
+    const int height = -font_pixels(font, dpi);
     return CreateFontW(height, 0, 0, 0, font.weight, font.italic, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
@@ -58,8 +59,88 @@ HBITMAP load_bitmap(HINSTANCE instance, int id) {
     return static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
+// A PNG resource as a top-down 32-bit DIB section, decoded by the system's imaging component
+// (COM is set up before the window is built).
+HBITMAP load_png(HINSTANCE instance, int id) {
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    auto* bytes = static_cast<BYTE*>(loaded ? LockResource(loaded) : nullptr);
+    if (!bytes) return nullptr;
+    platform::Released<IWICImagingFactory> factory;
+    platform::Released<IWICStream> stream;
+    platform::Released<IWICBitmapDecoder> decoder;
+    platform::Released<IWICBitmapFrameDecode> frame;
+    platform::Released<IWICFormatConverter> converter;
+    UINT width = 0, height = 0;
+    HRESULT result = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_PPV_ARGS(&factory.pointer));
+    if (SUCCEEDED(result)) result = factory.pointer->CreateStream(&stream.pointer);
+    if (SUCCEEDED(result)) result = stream.pointer->InitializeFromMemory(bytes, SizeofResource(instance, found));
+    if (SUCCEEDED(result))
+        result = factory.pointer->CreateDecoderFromStream(stream.pointer, nullptr, WICDecodeMetadataCacheOnDemand,
+                                                          &decoder.pointer);
+    if (SUCCEEDED(result)) result = decoder.pointer->GetFrame(0, &frame.pointer);
+    if (SUCCEEDED(result)) result = factory.pointer->CreateFormatConverter(&converter.pointer);
+    if (SUCCEEDED(result))
+        result = converter.pointer->Initialize(frame.pointer, GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+                                               nullptr, 0.0, WICBitmapPaletteTypeCustom);
+    if (SUCCEEDED(result)) result = converter.pointer->GetSize(&width, &height);
+    if (FAILED(result)) {
+        SetLastError(static_cast<DWORD>(result));
+        return nullptr;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (!bitmap) return nullptr;
+    result = converter.pointer->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(pixels));
+    if (FAILED(result)) {
+        DeleteObject(bitmap);
+        SetLastError(static_cast<DWORD>(result));
+        return nullptr;
+    }
+    return bitmap;
+}
+
+// A window picture drawn at `scale` percent: the 24-bit bitmap at 100, the PNG at the others.
+HBITMAP load_picture(HINSTANCE instance, Picture picture, int scale) {
+    const bool strip = picture == Picture::TitleStrip;
+    switch (scale) {
+        case 150: return load_png(instance, strip ? VEXTRA_TITLESTRIP_150 : VEXTRA_BACKGROUND_150);
+        case 200: return load_png(instance, strip ? VEXTRA_TITLESTRIP_200 : VEXTRA_BACKGROUND_200);
+        default: return load_bitmap(instance, strip ? VEXTRA_TITLESTRIP : VEXTRA_BACKGROUND);
+    }
+}
+
+// The icon at `size` pixels: an image of that size, else a larger one shrunk, never one blown up.
+// Common controls 6 (loaded by main) has the call; MinGW's import library lacks it.
 HICON load_icon(HINSTANCE instance, int size) {
+    using LoadIconWithScaleDownFunction = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto load_scaled_down = reinterpret_cast<LoadIconWithScaleDownFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
+    HICON icon = nullptr;
+    if (load_scaled_down && SUCCEEDED(load_scaled_down(instance, MAKEINTRESOURCEW(VEXTRA_ICON), size, size, &icon)))
+        return icon;
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(VEXTRA_ICON), IMAGE_ICON, size, size, 0));
+}
+
+// The dots per inch of the screen a window is on; before Windows 10 (1607), the system's.
+int dpi_of(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto get_dpi_for_window = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (window && get_dpi_for_window)
+        if (const UINT dpi = get_dpi_for_window(window)) return static_cast<int>(dpi);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : kDesignDpi;
 }
 
 bool is_window_kind(Kind kind) { return kind == Kind::PictureBox || kind == Kind::TextBox; }
@@ -80,23 +161,76 @@ Win32FormView::Win32FormView(HINSTANCE instance) : instance_(instance) {
     create_main_window();
     build_children(Control::Form1);
     register_drop_target();
+    // Built at the system's density; the screen the window opened on may have another.
+    if (const int dpi = dpi_of(window(Control::Form1)); dpi != dpi_) {
+        fit_to_dpi(dpi);
+        place_children();
+        const RECT& client = bounds(Control::Form1);
+        SetWindowPos(window(Control::Form1), nullptr, 0, 0, client.right, client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void Win32FormView::load_resources() {
     for (const ControlSpec& row : controls()) {
         const auto i = static_cast<std::size_t>(row.id);
-        bounds_[i] = to_rect(stored_pixels(row));
+        twips_[i] = {row.left, row.top, row.width, row.height};
         visible_[i] = row.visible;
         texts_[i] = shown_text(row.text);
-        if (!row.font.face.empty()) check((fonts_[i] = create_font(row.font)) != nullptr, "CreateFontW");
         if (row.kind == Kind::TextBox)
             check((brushes_[i] = CreateSolidBrush(detail::resolve(row.background))) != nullptr, "CreateSolidBrush");
     }
-    check((title_strip_ = load_bitmap(instance_, VEXTRA_TITLESTRIP)) != nullptr, "LoadImageW");
-    check((background_ = load_bitmap(instance_, VEXTRA_BACKGROUND)) != nullptr, "LoadImageW");
     check((large_icon_ = load_icon(instance_, GetSystemMetrics(SM_CXICON))) != nullptr, "LoadImageW");
     check((small_icon_ = load_icon(instance_, GetSystemMetrics(SM_CXSMICON))) != nullptr, "LoadImageW");
-    check((picture_icon_ = load_icon(instance_, detail::kIconPixels)) != nullptr, "LoadImageW");
+    fit_to_dpi(dpi_of(nullptr));
+    for (const ControlSpec& row : controls())
+        check(row.font.face.empty() || fonts_[static_cast<std::size_t>(row.id)] != nullptr, "CreateFontW");
+    check(title_strip_ && background_, "LoadImageW");
+    check(picture_icon_ != nullptr, "LoadImageW");
+}
+
+// The fonts, pictures and rectangles for a new density. Whatever cannot be made keeps its old one,
+// drawn at the old size, rather than leave a hole in the window.
+void Win32FormView::fit_to_dpi(int dpi) {
+    dpi_ = dpi;
+    for (const ControlSpec& row : controls()) {
+        const auto i = static_cast<std::size_t>(row.id);
+        bounds_[i] = to_rect(to_pixels(twips_[i], dpi));
+        if (row.font.face.empty()) continue;
+        HFONT font = create_font(row.font, dpi);
+        if (!font) continue;
+        if (HWND own = window(row.id)) SendMessageW(own, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (fonts_[i]) DeleteObject(fonts_[i]);
+        fonts_[i] = font;
+    }
+    const int scale = picture_scale(dpi * 100 / kDesignDpi);
+    for (auto [picture, held] : {std::pair{Picture::TitleStrip, &title_strip_}, std::pair{Picture::Background, &background_}}) {
+        if (HBITMAP loaded = load_picture(instance_, picture, scale)) {
+            if (*held) DeleteObject(*held);
+            *held = loaded;
+        }
+    }
+    const RECT& icon = bounds(Control::Image2);
+    if (HICON loaded = load_icon(instance_, icon.right - icon.left)) {
+        if (picture_icon_) DestroyIcon(picture_icon_);
+        picture_icon_ = loaded;
+    }
+}
+
+void Win32FormView::place_children() {
+    for (const ControlSpec& row : controls()) {
+        const RECT& r = bounds(row.id);
+        if (HWND own = window(row.id); own && row.id != Control::Form1)
+            SetWindowPos(own, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (row.tooltip.empty() || window(row.id)) continue;
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = window(row.container);
+        tool.uId = static_cast<UINT_PTR>(row.id);
+        tool.rect = r;
+        SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    RedrawWindow(window(Control::Form1), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void Win32FormView::register_container_class() {
@@ -315,7 +449,10 @@ void Win32FormView::show_text(Control box, const std::string& text) {
 void Win32FormView::place_control(Control id, int left, int top) {
     RECT& r = bounds(id);
     if (!window(id)) invalidate(id);
-    OffsetRect(&r, twips_to_pixels(left) - r.left, twips_to_pixels(top) - r.top);
+    Rect& twips = twips_[static_cast<std::size_t>(id)];
+    twips.left = left;
+    twips.top = top;
+    r = to_rect(to_pixels(twips, dpi_));
     if (HWND own = window(id))
         SetWindowPos(own, nullptr, r.left, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     else
@@ -341,17 +478,17 @@ void Win32FormView::enable_timer(Control timer, bool enabled) {
 float Win32FormView::window_left() const {
     RECT r;
     GetWindowRect(window(Control::Form1), &r);
-    return static_cast<float>(pixels_to_twips(r.left));
+    return pixels_to_twips(r.left, dpi_);
 }
 
 float Win32FormView::window_top() const {
     RECT r;
     GetWindowRect(window(Control::Form1), &r);
-    return static_cast<float>(pixels_to_twips(r.top));
+    return pixels_to_twips(r.top, dpi_);
 }
 
 void Win32FormView::move_window(float left, float top) {
-    SetWindowPos(window(Control::Form1), nullptr, twips_to_pixels(left), twips_to_pixels(top), 0, 0,
+    SetWindowPos(window(Control::Form1), nullptr, twips_to_pixels(left, dpi_), twips_to_pixels(top, dpi_), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

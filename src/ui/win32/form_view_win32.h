@@ -67,6 +67,10 @@ private:
 
     void move_focus(int step);
     void load_resources();
+    // Fonts, pictures and every control's rectangle for `dpi` dots per inch.
+    void fit_to_dpi(int dpi);
+    // Moves the child windows and the tooltips' rectangles to the controls' rectangles.
+    void place_children();
     void register_container_class();
     void create_main_window();
     void register_drop_target();
@@ -93,9 +97,14 @@ private:
     HINSTANCE instance_;
     Form1 form_{*this};
 
+    // The window's dots per inch: those of the screen it is on.
+    int dpi_ = kDesignDpi;
+
     // Per control, indexed by Control: its window (picture boxes, text boxes and the form), its
-    // rectangle in pixels within its container, whether it is shown, its font and its text.
+    // position and size in twips and its rectangle in pixels at dpi_ within its container,
+    // whether it is shown, its font and its text.
     std::array<HWND, kControlCount> windows_{};
+    std::array<Rect, kControlCount> twips_{};
     std::array<RECT, kControlCount> bounds_{};
     std::array<bool, kControlCount> visible_{};
     std::array<HFONT, kControlCount> fonts_{};

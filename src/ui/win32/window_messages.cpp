@@ -61,6 +61,16 @@ LRESULT Win32FormView::handle(Control container, HWND hwnd, UINT message, WPARAM
             }
             break;
         }
+        // Moved to a screen of another density, or the screen's density changed: the window takes
+        // the rectangle Windows suggests, and everything in it is made again for that density.
+        case WM_DPICHANGED:
+            if (container != Control::Form1) break;
+            fit_to_dpi(HIWORD(wparam));
+            place_children();
+            if (const auto* suggested = reinterpret_cast<const RECT*>(lparam))
+                SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                             suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
         case WM_TIMER:
             form_.tick(static_cast<Control>(wparam));
             return 0;
@@ -133,7 +143,7 @@ void Win32FormView::end_press(Control container) {
 }
 
 void Win32FormView::mouse(Control container, MouseAction action, POINT at) {
-    form_.mouse(container, action, static_cast<float>(pixels_to_twips(at.x)), static_cast<float>(pixels_to_twips(at.y)));
+    form_.mouse(container, action, pixels_to_twips(at.x, dpi_), pixels_to_twips(at.y, dpi_));
 }
 
 namespace {

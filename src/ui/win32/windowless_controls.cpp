@@ -9,12 +9,23 @@
 namespace vextra::ui::win32 {
 namespace {
 
-void draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+// A window picture, drawn at the scale the layout gives `dpi`, at the size it has at `dpi`: pixel
+// for pixel where the two agree, else shrunk smoothly.
+void draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y, int dpi) {
     BITMAP info{};
     GetObjectW(bitmap, sizeof(info), &info);
+    const int scale = picture_scale(dpi * 100 / kDesignDpi);
+    const int width = MulDiv(info.bmWidth, dpi * 100, kDesignDpi * scale);
+    const int height = MulDiv(info.bmHeight, dpi * 100, kDesignDpi * scale);
     HDC source = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(source, bitmap);
-    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+    if (width == info.bmWidth && height == info.bmHeight) {
+        BitBlt(dc, x, y, width, height, source, 0, 0, SRCCOPY);
+    } else {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, x, y, width, height, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    }
     SelectObject(source, old);
     DeleteDC(source);
 }
@@ -42,12 +53,14 @@ void Win32FormView::paint(Control container, HWND hwnd) {
 
     const ControlSpec& row = control(container);
     fill(buffer, client, row.background);
-    if (row.kind == Kind::PictureBox && row.picture == Picture::TitleStrip) draw_bitmap(buffer, title_strip_, 0, 0);
+    if (row.kind == Kind::PictureBox && row.picture == Picture::TitleStrip) draw_bitmap(buffer, title_strip_, 0, 0, dpi_);
     const std::vector<Control>& children = windowless_[static_cast<std::size_t>(container)];
     for (auto it = children.rbegin(); it != children.rend(); ++it)
         if (visible(*it)) draw_windowless(buffer, control(*it));
     if (row.kind == Kind::PictureBox && GetFocus() == hwnd) {
-        const RECT focus = to_rect(focus_rectangle(container));
+        // One pixel in from the edges at any density, as Windows draws it.
+        RECT focus = client;
+        InflateRect(&focus, -1, -1);
         DrawFocusRect(buffer, &focus);
     }
 
@@ -65,12 +78,11 @@ void Win32FormView::draw_windowless(HDC dc, const ControlSpec& row) const {
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
     if (row.kind == Kind::Image) {
         if (row.picture == Picture::AppIcon)
-            DrawIconEx(dc, r.left, r.top, picture_icon_, detail::kIconPixels, detail::kIconPixels, 0, nullptr,
-                       DI_NORMAL);
+            DrawIconEx(dc, r.left, r.top, picture_icon_, r.right - r.left, r.bottom - r.top, 0, nullptr, DI_NORMAL);
         else if (row.picture == Picture::Background)
-            draw_bitmap(dc, background_, r.left, r.top);
+            draw_bitmap(dc, background_, r.left, r.top, dpi_);
         else if (row.picture == Picture::TitleStrip)
-            draw_bitmap(dc, title_strip_, r.left, r.top);
+            draw_bitmap(dc, title_strip_, r.left, r.top, dpi_);
     } else if (const std::wstring& text = texts_[static_cast<std::size_t>(row.id)]; !text.empty()) {
         // Transparent: only the caption is drawn, wrapped at words and clipped to the rectangle.
         SelectObject(dc, fonts_[static_cast<std::size_t>(row.id)]);
