@@ -46,4 +46,21 @@ std::vector<Control> accessible_children(Control container) {
     return children;
 }
 
+std::string accessible_shortcut(Control id) {
+    const std::optional<Accessible> seen = accessible(id);
+    if (!seen || seen->role != AccessibleRole::PushButton) return {};
+    for (const Shortcut& shortcut : kShortcuts) {
+        if (shortcut.control != id) continue;
+        const KeyStroke& stroke = shortcut.stroke;
+        std::string text = stroke.ctrl ? "Ctrl+" : "";
+        if (stroke.alt) text += "Alt+";
+        switch (stroke.key) {
+            case Key::Letter: return text + stroke.letter;
+            case Key::F1: return text + "F1";
+            case Key::Escape: return text + "Esc";
+        }
+    }
+    return {};
+}
+
 }  // namespace vextra::ui

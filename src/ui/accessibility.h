@@ -5,6 +5,7 @@
 // labels over buttons drawn on a picture, so without this they would be nameless text.
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,5 +33,9 @@ std::optional<Accessible> accessible(Control id);
 
 // The controls a screen reader finds directly inside `container`, in the table's tab order.
 std::vector<Control> accessible_children(Control container);
+
+// The key that does what pressing the push button `id` does, as a screen reader announces it
+// ("Alt+E"); empty when it has none.
+std::string accessible_shortcut(Control id);
 
 }  // namespace vextra::ui

@@ -205,29 +205,39 @@ private slots:
         QCOMPARE(panel->geometry().topLeft(), QPoint(-7, 32));
     }
 
-    // What a screen reader is told: a frame, push buttons named by their tooltips, the fields by
-    // the captions drawn beside them.
+    // What a screen reader is told: a frame, push buttons named by their tooltips (with the key
+    // that does the same), the fields by the captions drawn beside them.
     void tooltips_and_accessible_names_data() {
         QTest::addColumn<int>("control");
         QTest::addColumn<QString>("tooltip");
         QTest::addColumn<int>("role");
         QTest::addColumn<QString>("name");
-        struct Row { const char* row; Control control; const char* tooltip; QAccessible::Role role; const char* name; };
+        QTest::addColumn<QString>("shortcut");
+        struct Row {
+            const char* row;
+            Control control;
+            const char* tooltip;
+            QAccessible::Role role;
+            const char* name;
+            const char* shortcut;
+        };
+        const QAccessible::Role button = QAccessible::Button;
         const Row rows[] = {
-            {"window", Control::Form1, "", QAccessible::Window, "Korvane Vextra"},
-            {"title strip", Control::Picture1, "", QAccessible::Pane, "Korvane Vextra"},
-            {"about panel", Control::Picture2, "", QAccessible::Pane, "About Vextra"},
-            {"drop box", Control::Label1, "Drag and Drop your Old App...", QAccessible::Button, "Drag and Drop your Old App..."},
-            {"enable", Control::Label2, "Enable Visual Style...", QAccessible::Button, "Enable Visual Style..."},
-            {"disable", Control::Label3, "Disable Visual Style...", QAccessible::Button, "Disable Visual Style..."},
-            {"about", Control::Label6, "About Vextra", QAccessible::Button, "About Vextra"},
-            {"exit", Control::Label4, "Exit", QAccessible::Button, "Exit"},
-            {"file name", Control::Text1, "App FileName", QAccessible::EditableText, "App FileName"},
-            {"status", Control::Text2, "Style Status", QAccessible::EditableText, "Style Enabled"},
-            {"panel title", Control::Label7, "", QAccessible::StaticText, "Korvane Vextra"},
+            {"window", Control::Form1, "", QAccessible::Window, "Korvane Vextra", ""},
+            {"title strip", Control::Picture1, "", QAccessible::Pane, "Korvane Vextra", ""},
+            {"about panel", Control::Picture2, "", QAccessible::Pane, "About Vextra", ""},
+            {"drop box", Control::Label1, "Drag and Drop your Old App...", button, "Drag and Drop your Old App...", "Ctrl+O"},
+            {"enable", Control::Label2, "Enable Visual Style...", button, "Enable Visual Style...", "Alt+E"},
+            {"disable", Control::Label3, "Disable Visual Style...", button, "Disable Visual Style...", "Alt+D"},
+            {"about", Control::Label6, "About Vextra", button, "About Vextra", "F1"},
+            {"exit", Control::Label4, "Exit", button, "Exit", ""},
+            {"file name", Control::Text1, "App FileName", QAccessible::EditableText, "App FileName", ""},
+            {"status", Control::Text2, "Style Status", QAccessible::EditableText, "Style Enabled", ""},
+            {"panel title", Control::Label7, "", QAccessible::StaticText, "Korvane Vextra", ""},
         };
         for (const Row& r : rows)
-            QTest::newRow(r.row) << int(r.control) << QString(r.tooltip) << int(r.role) << QString(r.name);
+            QTest::newRow(r.row) << int(r.control) << QString(r.tooltip) << int(r.role) << QString(r.name)
+                                 << QString(r.shortcut);
     }
 
     void tooltips_and_accessible_names() {
@@ -235,6 +245,7 @@ private slots:
         QFETCH(QString, tooltip);
         QFETCH(int, role);
         QFETCH(QString, name);
+        QFETCH(QString, shortcut);
         QWidget* widget = window_->widget(static_cast<Control>(control));
         QCOMPARE(widget->toolTip(), tooltip);
         QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(widget);
@@ -243,8 +254,10 @@ private slots:
         QCOMPARE(seen->text(QAccessible::Name), name);
         // Only the hot spots can be pressed.
         QAccessibleActionInterface* actions = seen->actionInterface();
-        const bool pressable = actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction());
+        const QString press = QAccessibleActionInterface::pressAction();
+        const bool pressable = actions && actions->actionNames().contains(press);
         QCOMPARE(pressable, role == QAccessible::Button);
+        if (pressable) QCOMPARE(actions->keyBindingsForAction(press).join(' '), shortcut);
     }
 
     // A screen reader's press is a click: Enable asks about the dropped program, About slides the

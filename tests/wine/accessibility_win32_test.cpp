@@ -63,6 +63,11 @@ struct Child {
         holder()->get_accDefaultAction(self(), &action);
         return take(action);
     }
+    std::wstring shortcut() const {
+        BSTR keys = nullptr;
+        holder()->get_accKeyboardShortcut(self(), &keys);
+        return take(keys);
+    }
 };
 
 // What the press of a screen reader opened: the box's text. The box is answered No one tick after
@@ -197,17 +202,18 @@ TEST_F(Win32Accessibility, ClientAreaShowsTheHotSpotsAndFieldsByName) {
         LONG role;
         const wchar_t* name;
         bool shown;
+        const wchar_t* shortcut;
     };
     const Expected expected[] = {
-        {ROLE_SYSTEM_TEXT, L"App FileName", true},
-        {ROLE_SYSTEM_TEXT, L"Style Enabled", true},
-        {ROLE_SYSTEM_PUSHBUTTON, L"Drag and Drop your Old App...", true},
-        {ROLE_SYSTEM_PUSHBUTTON, L"Enable Visual Style...", true},
-        {ROLE_SYSTEM_PUSHBUTTON, L"Disable Visual Style...", true},
-        {ROLE_SYSTEM_TITLEBAR, L"Korvane Vextra", true},
-        {ROLE_SYSTEM_PUSHBUTTON, L"Exit", true},
-        {ROLE_SYSTEM_PUSHBUTTON, L"About Vextra", true},
-        {ROLE_SYSTEM_PANE, L"About Vextra", false},  // parked until About is pressed
+        {ROLE_SYSTEM_TEXT, L"App FileName", true, L""},
+        {ROLE_SYSTEM_TEXT, L"Style Enabled", true, L""},
+        {ROLE_SYSTEM_PUSHBUTTON, L"Drag and Drop your Old App...", true, L"Ctrl+O"},
+        {ROLE_SYSTEM_PUSHBUTTON, L"Enable Visual Style...", true, L"Alt+E"},
+        {ROLE_SYSTEM_PUSHBUTTON, L"Disable Visual Style...", true, L"Alt+D"},
+        {ROLE_SYSTEM_TITLEBAR, L"Korvane Vextra", true, L""},
+        {ROLE_SYSTEM_PUSHBUTTON, L"Exit", true, L""},
+        {ROLE_SYSTEM_PUSHBUTTON, L"About Vextra", true, L"F1"},
+        {ROLE_SYSTEM_PANE, L"About Vextra", false, L""},  // parked until About is pressed
     };
     const std::vector<Child> seen = walk(form);
     ASSERT_EQ(seen.size(), std::size(expected));
@@ -218,6 +224,7 @@ TEST_F(Win32Accessibility, ClientAreaShowsTheHotSpotsAndFieldsByName) {
         EXPECT_EQ((seen[i].state() & STATE_SYSTEM_INVISIBLE) == 0, expected[i].shown);
         // Only a push button has a default action, and it is Windows' own word for a click.
         EXPECT_EQ(seen[i].default_action(), expected[i].role == ROLE_SYSTEM_PUSHBUTTON ? L"Press" : L"");
+        EXPECT_EQ(seen[i].shortcut(), expected[i].shortcut);
     }
     BSTR value = nullptr;
     ASSERT_EQ(form->get_accValue(child_id(1), &value), S_OK);

@@ -16,8 +16,8 @@ namespace {
 // waits for the answer to a press, which a message box opened within it would hold back.
 class HotSpot final : public QAccessibleWidget {
 public:
-    HotSpot(QWidget* widget, std::function<void()> click)
-        : QAccessibleWidget(widget, QAccessible::Button), click_(std::move(click)) {}
+    HotSpot(QWidget* widget, std::function<void()> click, QString shortcut)
+        : QAccessibleWidget(widget, QAccessible::Button), click_(std::move(click)), shortcut_(std::move(shortcut)) {}
 
     QStringList actionNames() const override { return {pressAction()}; }
 
@@ -25,10 +25,14 @@ public:
         if (name == pressAction()) QTimer::singleShot(0, widget(), click_);
     }
 
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        if (name != pressAction() || shortcut_.isEmpty()) return {};
+        return {shortcut_};
+    }
 
 private:
     std::function<void()> click_;
+    QString shortcut_;
 };
 
 // Consulted before Qt's own interfaces: the form, its picture boxes and hot spots; Qt's own line
@@ -45,7 +49,9 @@ QAccessibleInterface* interface_for(const QString&, QObject* object) {
         case AccessibleRole::TitleBar:
         case AccessibleRole::Panel: return new QAccessibleWidget(widget, QAccessible::Pane);
         // Through the entry point a click takes, so it waits like a click while a box is open.
-        case AccessibleRole::PushButton: return new HotSpot(widget, [view, id] { view->form().click(*id); });
+        case AccessibleRole::PushButton:
+            return new HotSpot(widget, [view, id] { view->form().click(*id); },
+                               QString::fromStdString(accessible_shortcut(*id)));
         case AccessibleRole::TextField:
         case AccessibleRole::StaticText: break;
     }

@@ -138,7 +138,12 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* description) override { return none(description); }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* help) override { return none(help); }
-    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT, BSTR* shortcut) override { return none(shortcut); }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override {
+        const std::optional<Control> id = target(child);
+        if (!id) return E_INVALIDARG;
+        const std::string keys = accessible_shortcut(*id);
+        return keys.empty() ? none(shortcut) : text(keys, shortcut);
+    }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
         if (topic) *topic = 0;
         return none(file);
