@@ -30,8 +30,6 @@ void draw_bitmap(HDC dc, HBITMAP bitmap, int x, int y, int dpi) {
     DeleteDC(source);
 }
 
-RECT to_rect(const PixelRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
-
 void fill(HDC dc, const RECT& rect, Colour colour) {
     if (colour == kNoColour) return;
     HBRUSH brush = CreateSolidBrush(detail::resolve(colour));
