@@ -9,14 +9,29 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "form1_fixture.h"
 #include "odd_names.h"
+#include "platform/program_folder.h"
 #include "tree_snapshot.h"
 
 namespace vextra::test {
 namespace {
+
+// The file chooser opens in the folder of the last program: a drive's root stays "C:\", since
+// "C:" alone names the drive's current folder, wherever that is.
+TEST(ContainingFolderWin32, IsThePathUpToItsLastSeparator) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\old.exe", "C:\\"},
+        {"C:\\Apps\\old.exe", "C:\\Apps"},
+        {"C:/Apps/Old/old.exe", "C:/Apps/Old"},
+        {"\\\\server\\share\\old.exe", "\\\\server\\share"},
+        {"old.exe", ""},
+    };
+    for (const auto& [path, folder] : cases) EXPECT_EQ(platform::containing_folder(path), folder) << path;
+}
 
 class OddPathsWin32 : public Form1Test {
 protected:

@@ -419,6 +419,145 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
         round_of("Tab", ["Text2", "Picture1", "Picture2", "Text1"])
         round_of("shift+Tab", ["Picture2", "Picture1", "Text2", "Text1"])
 
+    def test_keys_do_what_clicks_do(self):
+        """Alt+E and Alt+D ask Enable's and Disable's questions, F1 slides the About panel in and
+        Escape out again, with the focus in a field."""
+        v = self.vextra
+        exe = v.app("old.exe")
+        left, top = v.geometry()
+        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
+        captions = [(x, y) for y in range(350, 372) for x in range(250, 580) if sum(face[y][x]) < 200]
+        # The ornament at the left edge is covered only once the panel has come to rest.
+        ornament = [(x, y) for y in range(40, 399) for x in range(0, 10) if sum(face[y][x]) < 200]
+
+        def covered():
+            shot = screenshot()
+            return all(shot.rgb(left + x, top + y) == (255, 255, 255) for x, y in ornament)
+
+        for key, status, question, answer in (("alt+e", "No", "Enable", "y"), ("alt+d", "Yes", "Disable", "n")):
+            v.drop(exe)
+            wait_for(lambda: v.fields() == ("old.exe", status), what="the name and status")
+            xdotool("windowfocus", "--sync", v.window)
+            xdotool("key", key)
+            box = v.message_box()
+            self.assertEqual(v.boxes(), ["Do you want to %s visual style for old.exe" % question])
+            v.answer(box, answer)
+            self.assertTrue(os.path.exists(exe + ".manifest"))
+        v.park_pointer()
+        xdotool("windowfocus", "--sync", v.window)
+        xdotool("key", "F1")
+        wait_for(covered, what="the About panel to come to rest")
+        xdotool("key", "Escape")
+        wait_for(lambda: not any(screenshot().rgb(left + x, top + y) == (255, 255, 255) for x, y in captions[::9]),
+                 what="the About panel to slide out")
+
+    def test_the_title_strip_shows_the_focus_with_a_dotted_rectangle(self):
+        """Tabbed to, the title strip draws Windows' focus rectangle one pixel inside its edges:
+        every other pixel inverted. Without the focus the strip is its picture."""
+        v = self.vextra
+        v.park_pointer()
+        left, top = v.geometry()
+        _, _, strip = read_bmp(os.path.join(ARGS.assets, "titlestrip.bmp"))
+        row = range(150, 599)
+
+        def inverted_on_row_1():
+            shot = screenshot()
+            seen = [shot.rgb(left + x, top + 1) for x in row]
+            return [p == tuple(255 - c for c in strip[1][x]) for x, p in zip(row, seen)], \
+                   [p == strip[1][x] for x, p in zip(row, seen)]
+
+        inverted, plain = inverted_on_row_1()
+        self.assertTrue(all(plain), "no rectangle without the focus")
+        xdotool("windowfocus", "--sync", v.window)
+        xdotool("key", "Tab", "Tab")
+        inverted, plain = wait_for(lambda: (lambda r: r if any(r[0]) else None)(inverted_on_row_1()),
+                                   what="the focus rectangle")
+        self.assertTrue(all(i != p for i, p in zip(inverted, plain)), "each pixel its own or inverted")
+        self.assertTrue(all(a != b for a, b in zip(inverted, inverted[1:])), "every other pixel inverted")
+        shot = screenshot()
+        self.assertTrue(all(shot.rgb(left + x, top + 3) == strip[3][x] for x in row), "inside: the picture")
+
+    def test_a_dark_colour_scheme_leaves_the_face_as_the_pictures_are(self):
+        """Under a high-contrast scheme (white on black) the message boxes turn black, the window's
+        face, fields and About panel stay pixel for pixel as under the standard scheme."""
+        key = r"HKCU\Control Panel\Colors"
+        scheme = {"Window": "0 0 0", "WindowText": "255 255 255", "ButtonFace": "0 0 0", "ButtonText": "255 255 255"}
+
+        def set_colour(name, value):
+            result = wine("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", value, "/f")
+            self.assertEqual(result.returncode, 0, result)
+
+        for name, value in scheme.items():
+            result = wine("reg", "query", key, "/v", name)
+            self.assertEqual(result.returncode, 0, result)
+            before = result.stdout.decode().split("REG_SZ")[1].strip()
+            self.addCleanup(set_colour, name, before)
+            set_colour(name, value)
+
+        def faces(v):
+            v.park_pointer()
+            left, top = v.geometry()
+            rows = lambda: [[s.rgb(left + x, top + y) for x in range(WIDTH)] for s in [screenshot()] for y in range(HEIGHT)]  # noqa: E731
+            closed = rows()
+            v.click(ABOUT)
+            v.park_pointer()
+            time.sleep(2)
+            return closed, rows()
+
+        light = faces(self.vextra)
+        self.vextra.close()
+        dark = Vextra(self)
+        dark.drop(dark.app("notes.txt"))
+        box = dark.message_box()
+        out = xdotool("getwindowgeometry", "--shell", box)
+        geometry = dict(line.split("=") for line in out.splitlines())
+        self.assertEqual(screenshot().rgb(int(geometry["X"]) + 20, int(geometry["Y"]) + 40), (0, 0, 0),
+                         "the scheme is in force: the box is black")
+        dark.answer(box, "Return")
+        shaded = faces(dark)
+        for which in (0, 1):
+            for y in range(HEIGHT):
+                self.assertEqual(shaded[which][y], light[which][y],
+                                 "row %d, About panel %s" % (y, "shown" if which else "parked"))
+
+    def test_the_file_chooser_opens_where_the_programs_are(self):
+        """First in the home folder (not the program's own, which holds the template), then in the
+        folder of the program last dropped: a bare name typed in the chooser is found there."""
+        v = self.vextra
+        result = wine("cmd", "/c", "echo %USERPROFILE%")
+        profile = result.stdout.decode().strip()
+        self.assertRegex(profile, r"^C:\\users\\[^\\]+$")
+        home = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", profile.split("\\")[-1])
+        in_home = os.path.join(home, "vextra-test-home.exe")
+        with open(in_home, "wb") as f:
+            f.write(b"MZ")
+        self.addCleanup(os.remove, in_home)
+
+        def choose(name):
+            v.click(DROP_BOX)
+            chooser = v.chooser()
+            xdotool("windowfocus", "--sync", chooser)
+            xdotool("type", "--delay", "20", name)
+            xdotool("key", "Return")
+            wait_for(lambda: v.fields()[0] == name, what="%s to be chosen" % name)
+
+        with open(os.path.join(v.dir, "vextra-test-home.exe"), "wb") as f:  # the working folder's: not to be chosen
+            f.write(b"MZ")
+        choose("vextra-test-home.exe")
+        self.assertEqual(v.fields(), ("vextra-test-home.exe", "No"))
+        self.assertTrue(os.path.exists(in_home))
+        v.click(ENABLE)
+        v.answer(v.message_box(), "y")
+        self.assertTrue(os.path.exists(in_home + ".manifest"), "the home folder's program was chosen")
+        self.addCleanup(lambda: os.path.exists(in_home + ".manifest") and (os.chmod(in_home + ".manifest", 0o644),
+                                                                            os.remove(in_home + ".manifest")))
+        v.drop(v.app("old.exe"))
+        v.app("other.exe")
+        choose("other.exe")
+        v.click(ENABLE)
+        v.answer(v.message_box(), "y")
+        self.assertTrue(os.path.exists(os.path.join(v.apps, "other.exe.manifest")))
+
     def test_tooltips_name_the_hot_spots_and_fields(self):
         v = self.vextra
         left, top = v.geometry()
