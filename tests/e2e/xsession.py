@@ -38,15 +38,17 @@ def xdotool(*args, check=True):
     return result.stdout.strip()
 
 
-def drag_by_title_strip(geometry):
+def drag_by_title_strip(geometry, slack=0):
     """Drags the window by a free spot of its title strip in steps, as a hand would, and waits until
-    it has followed the pointer; `geometry` gives the window's position on the screen."""
+    it has followed the pointer, to within `slack` screen pixels (a window placed in pixels of a
+    scaled layout lands on a whole one of those); `geometry` gives its position on the screen."""
     left, top = geometry()
     xdotool("mousemove", "--sync", left + 300, top + 16, "mousedown", 1)
     for step in range(1, 6):
         xdotool("mousemove", "--sync", left + 300 + 20 * step, top + 16 + 15 * step)
     xdotool("mouseup", 1)
-    wait_for(lambda: geometry() == (left + 100, top + 75), what="the window to follow the pointer")
+    wait_for(lambda: all(abs(at - want) <= slack for at, want in zip(geometry(), (left + 100, top + 75))),
+             what="the window to follow the pointer")
 
 
 def read_bmp(path):

@@ -11,13 +11,15 @@ import os
 import subprocess
 import sys
 import unittest
+from contextlib import closing
 
 import wine_e2e
 from wine_e2e import inspect, wine
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from scaled_pictures import SourcesAtScale, scaled, scaled_point  # noqa: E402
-from xsession import DISABLE, DROP_BOX, ENABLE, HEIGHT, WIDTH, run_in_xvfb, wait_for, xdotool  # noqa: E402
+from xsession import (DISABLE, DROP_BOX, ENABLE, HEIGHT, WIDTH, drag_by_title_strip, run_in_xvfb,  # noqa: E402
+                      wait_for, xdotool)
 
 XDND_REFUSED = 2
 
@@ -52,26 +54,28 @@ class Win32WindowAtOtherDensities(unittest.TestCase):
                 set_log_pixels(dpi)
                 self.addCleanup(set_log_pixels, 96)
                 sources = SourcesAtScale(wine_e2e.ARGS.assets, scale)
-                v = ScaledVextra(self, (scaled(WIDTH, scale), scaled(HEIGHT, scale)))
-                self.assertEqual(v.bounds()[2:], (scaled(WIDTH, scale), scaled(HEIGHT, scale)))
+                with closing(ScaledVextra(self, (scaled(WIDTH, scale), scaled(HEIGHT, scale)))) as v:
+                    self.assertEqual(v.bounds()[2:], (scaled(WIDTH, scale), scaled(HEIGHT, scale)))
+                    sources.check(self, v)
 
-                sources.check(self, v)
+                    exe = v.app("old.exe")
+                    wait_for(lambda: v.xdnd([exe], at=scaled_point(DROP_BOX, scale)).returncode != XDND_REFUSED,
+                             timeout=15, what="the drop to be taken")
+                    wait_for(lambda: v.fields() == ("old.exe", "No"), what="the name and status")
+                    v.click(scaled_point(ENABLE, scale))
+                    box = v.message_box()
+                    self.assertEqual(v.boxes(), ["Do you want to Enable visual style for old.exe"])
+                    v.answer(box, "n")
+                    # A drag moves the window by as many screen pixels as the pointer, at any density.
+                    drag_by_title_strip(v.geometry)
 
-                exe = v.app("old.exe")
-                wait_for(lambda: v.xdnd([exe], at=scaled_point(DROP_BOX, scale)).returncode != XDND_REFUSED,
-                         timeout=15, what="the drop to be taken")
-                wait_for(lambda: v.fields() == ("old.exe", "No"), what="the name and status")
-                v.click(scaled_point(ENABLE, scale))
-                self.assertEqual(v.boxes(), ["Do you want to Enable visual style for old.exe"])
-                v.answer(v.message_box(), "n")
-
-                v.park_pointer()
-                wait_for(lambda: inspect("tooltip")[0] != 0, what="no tooltip")
-                left, top = v.geometry()
-                at = scaled_point(DISABLE, scale)
-                xdotool("mousemove", "--sync", left + at[0], top + at[1])
-                wait_for(lambda: inspect("tooltip") == (0, "Disable Visual Style..."), what="the Disable tooltip")
-                v.close()
+                    v.park_pointer()
+                    wait_for(lambda: inspect("tooltip")[0] != 0, what="no tooltip")
+                    left, top = v.geometry()
+                    at = scaled_point(DISABLE, scale)
+                    xdotool("mousemove", "--sync", left + at[0], top + at[1])
+                    wait_for(lambda: inspect("tooltip") == (0, "Disable Visual Style..."),
+                             what="the Disable tooltip")
 
 
 def main():
