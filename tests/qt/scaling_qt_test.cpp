@@ -56,7 +56,8 @@ private slots:
         const int from = qRound(150 * ratio_);
         for (int y = 0; y < want.height(); y += 3)
             for (int x = from; x < want.width(); x += 3)
-                QVERIFY2(strip.pixel(x, y) == want.pixel(x, y), qPrintable(QString("title strip at %1,%2").arg(x).arg(y)));
+                QVERIFY2(strip.pixel(x, y) == want.pixel(x, y),
+                         qPrintable(QString("title strip at %1,%2").arg(x).arg(y)));
     }
 
     void the_icon_in_the_window_is_shrunk_from_the_largest_image() {

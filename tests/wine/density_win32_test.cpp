@@ -50,8 +50,9 @@ TEST(Win32Density, DpiChangedPlacesWritesAndHitTestsAtTheNewDensity) {
             SCOPED_TRACE(dpi);
             RECT before{};
             GetWindowRect(form, &before);
-            const RECT suggested{before.left + 10, before.top + 20, before.left + 10 + twips_to_pixels(kClientWidth, dpi),
-                                 before.top + 20 + twips_to_pixels(kClientHeight, dpi)};
+            const POINT corner{before.left + 10, before.top + 20};
+            const RECT suggested{corner.x, corner.y, corner.x + twips_to_pixels(kClientWidth, dpi),
+                                 corner.y + twips_to_pixels(kClientHeight, dpi)};
             SendMessageW(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
             RECT now{};
             GetWindowRect(form, &now);

@@ -204,7 +204,8 @@ void Win32FormView::fit_to_dpi(int dpi) {
         fonts_[i] = font;
     }
     const int scale = picture_scale(dpi * 100 / kDesignDpi);
-    for (auto [picture, held] : {std::pair{Picture::TitleStrip, &title_strip_}, std::pair{Picture::Background, &background_}}) {
+    for (auto [picture, held] :
+         {std::pair{Picture::TitleStrip, &title_strip_}, std::pair{Picture::Background, &background_}}) {
         if (HBITMAP loaded = load_picture(instance_, picture, scale)) {
             if (*held) DeleteObject(*held);
             *held = loaded;
@@ -221,7 +222,8 @@ void Win32FormView::place_children() {
     for (const ControlSpec& row : controls()) {
         const RECT& r = bounds(row.id);
         if (HWND own = window(row.id); own && row.id != Control::Form1)
-            SetWindowPos(own, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(own, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         if (row.tooltip.empty() || window(row.id)) continue;
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
