@@ -35,7 +35,9 @@ if(WIN32)
   add_link_options(-fstack-protector-strong
                    "$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:${windows_program_flags}>")
 
-  # A shipped program's load configuration (src/app/load_config_win32.cpp): the linker is told to
+  # A shipped program's DLL search limited to the system folder from its first instruction on
+  # (src/app/dll_search_win32.cpp), and its load configuration (src/app/load_config_win32.cpp),
+  # which asks Windows 10 and later to do the same for the DLLs it imports: the linker is told to
   # keep the structure, which nothing references, and since GNU ld leaves the header's directory
   # entry for it empty, cmake/set-load-config fills it in after linking. A 32-bit C symbol has a
   # leading underscore of its own.
@@ -45,13 +47,20 @@ if(WIN32)
   else()
     set(VEXTRA_LOAD_CONFIG_SYMBOL __load_config_used)
   endif()
-  function(vextra_load_configuration target)
-    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/app/load_config_win32.cpp)
+  function(vextra_protect_windows_program target)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/app/load_config_win32.cpp
+                                     ${PROJECT_SOURCE_DIR}/src/app/dll_search_win32.cpp)
     target_link_options(${target} PRIVATE -Wl,--require-defined=${VEXTRA_LOAD_CONFIG_SYMBOL})
+    # The stack protector's run time asks advapi32 for its random canary before main. Its library
+    # is named here, ahead of advapi32's delay-load library, so that advapi32 too is loaded only
+    # once the search is restricted, rather than imported by the compiler's own later -ladvapi32.
+    target_link_libraries(${target} PRIVATE ssp)
+    vextra_delay_loaded(${target} PRIVATE advapi32)
     add_custom_command(TARGET ${target} POST_BUILD
       COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/cmake/set-load-config ${CMAKE_NM} $<TARGET_FILE:${target}>
       VERBATIM)
   endfunction()
+  include(${CMAKE_CURRENT_LIST_DIR}/delay-load.cmake)
 else()
   # Linux, as Debian's dpkg-buildflags gives them: position-independent executables, the stack
   # probed page by page so it cannot jump over its guard page, Intel CET's branch and return checks

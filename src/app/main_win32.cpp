@@ -11,21 +11,6 @@
 #include "product.h"
 #include "ui/win32/form_view_win32.h"
 
-namespace {
-
-// The program is portable and is often started from a download folder, where a planted DLL could
-// wait under the name of one the system loads on demand. From here on DLLs are looked up in the
-// system folder only. Windows before 8 without its loader update lacks the call; there the
-// working directory at least is left out of the search.
-void load_dlls_from_the_system_folder_only() {
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
-    if (!set_default || !set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
-}
-
-}  // namespace
-
 // The standard library's default end for an uncaught exception prints the exception's type on the
 // console, demangled, which links a 46 KB demangler into the program. A window program has no
 // console to print on; it ends at once, as the default would next.
@@ -34,7 +19,6 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
-    load_dlls_from_the_system_folder_only();
     // OLE for the drop target; the common controls for the tooltips.
     if (FAILED(OleInitialize(nullptr))) return 1;
     const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};

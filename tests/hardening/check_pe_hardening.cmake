@@ -3,8 +3,9 @@
 # DllCharacteristics with a relocatable image (and relocations to do it with), data pages that never
 # execute and terminal-server awareness; 64-bit entropy for a 64-bit program; for a 32-bit one the
 # NO_SEH bit and, to keep that promise true, no code that registers a handler through fs:[0]; and the
-# stack protector's failure handler linked in; and a load configuration that keeps the imports'
-# own imports to the system folder.
+# stack protector's failure handler linked in; imports, which Windows loads before the program's
+# first instruction, of kernel32 and msvcrt alone; and a load configuration that keeps the
+# imports' own imports to the system folder.
 # Usage: cmake -DOBJDUMP=... -DEXECUTABLE=... -DPOINTER_SIZE=4|8 -P check_pe_hardening.cmake
 execute_process(COMMAND ${OBJDUMP} -p -t ${EXECUTABLE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -42,6 +43,16 @@ endif()
 
 if(NOT dump MATCHES "__stack_chk_fail")
   list(APPEND missing "the stack protector (__stack_chk_fail not linked in)")
+endif()
+
+# Every other system DLL is loaded on first use, once the program has limited the search to the
+# system folder (cmake/delay-load.cmake).
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+list(TRANSFORM imports REPLACE "^DLL Name: " "")
+list(TRANSFORM imports TOLOWER)
+list(REMOVE_ITEM imports kernel32.dll msvcrt.dll)
+if(imports)
+  list(APPEND missing "imports of kernel32 and msvcrt alone (it also imports ${imports})")
 endif()
 
 if(NOT POINTER_SIZE EQUAL 8)

@@ -10,30 +10,15 @@
 namespace vextra::ui::win32 {
 namespace {
 
-// The shell, whose DragQueryFileW reads a drop's file list, is loaded with the first drop rather
-// than with the program: the program needs nothing else of it, and loading it costs start-up time.
-// It is one of the system's known DLLs, always loaded from the system folder.
-using DragQueryFileFunction = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
-
-DragQueryFileFunction drag_query_file() {
-    static const auto function = [] {
-        const HMODULE shell = LoadLibraryW(L"shell32.dll");
-        return reinterpret_cast<DragQueryFileFunction>(
-            reinterpret_cast<void (*)()>(shell ? GetProcAddress(shell, "DragQueryFileW") : nullptr));
-    }();
-    return function;
-}
-
 std::optional<std::string> first_file(IDataObject* data) {
-    const DragQueryFileFunction query = drag_query_file();
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
-    if (!query || !data || FAILED(data->GetData(&format, &medium))) return std::nullopt;
+    if (!data || FAILED(data->GetData(&format, &medium))) return std::nullopt;
     std::optional<std::string> result;
     auto* drop = static_cast<HDROP>(medium.hGlobal);
-    if (query(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
-        std::wstring path(query(drop, 0, nullptr, 0), L'\0');
-        query(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        std::wstring path(DragQueryFileW(drop, 0, nullptr, 0), L'\0');
+        DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size() + 1));
         result = platform::to_utf8(path);
     }
     ReleaseStgMedium(&medium);
