@@ -109,7 +109,9 @@ void on_start_message(QtMsgType type, const QMessageLogContext&, const QString& 
         start_messages.emplace_back(type, message);
         return;
     }
-    std::fprintf(stderr, "vextra: cannot show the window: %s\n", qPrintable(message.section('\n', 0, 0)));
+    const std::string asked = variable("QT_QPA_PLATFORM");
+    std::fprintf(stderr, "vextra: cannot show the window: %s%s\n", qPrintable(message.section('\n', 0, 0)),
+                 asked.empty() ? "" : (" (QT_QPA_PLATFORM=" + asked + ")").c_str());
     std::_Exit(1);
 }
 

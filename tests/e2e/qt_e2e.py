@@ -393,6 +393,138 @@ class QtWindowOnTheDesktop(unittest.TestCase):
                 self.assertNotIn("vextra:", errors)
 
 
+class QtWindowOnTheDesktop(unittest.TestCase):
+    """What the desktop sees of the window: its name for docks and task switchers, its look under a
+    dark theme, what it writes in the user's folders, and its one line when no display answers."""
+
+    def window_shot(self, v):
+        v.park_pointer()
+        left, top = v.geometry()
+        _, _, face = read_bmp(os.path.join(ARGS.assets, "background.bmp"))
+        shot = wait_for(lambda: (lambda s: s if s.rgb(left + 300, top + 300) == face[300][300] else None)(Screenshot()),
+                        what="the window to be drawn")
+        return [[shot.rgb(left + x, top + y) for x in range(600)] for y in range(399)]
+
+    def test_the_window_is_named_by_its_desktop_entry(self):
+        entries = glob.glob(os.path.join(ARGS.assets, os.pardir, "packaging", "linux", "*.desktop.in"))
+        self.assertEqual(len(entries), 1)
+        app_id = os.path.basename(entries[0])[:-len(".desktop.in")]
+        with open(entries[0]) as f:
+            self.assertIn("StartupWMClass=@VEXTRA_APP_ID@\n", f.read())  # the build writes the id there
+        v = Vextra(self)
+        out = subprocess.run(["xprop", "-id", v.window, "WM_CLASS"], capture_output=True, text=True, check=True).stdout
+        self.assertEqual(out.strip(), 'WM_CLASS(STRING) = "vextra", "%s"' % app_id)
+
+    def test_the_wayland_app_id_is_the_desktop_entrys(self):
+        """On a headless weston, the id the window asks the compositor for, as the protocol log shows."""
+        runtime = tempfile.mkdtemp(prefix="vextra-wayland-", dir=os.getcwd())
+        self.addCleanup(shutil.rmtree, runtime, True)
+        os.chmod(runtime, 0o700)
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+        env.pop("DISPLAY", None)
+        weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--socket=vextra-test", "--idle-time=0"],
+                                  env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(weston.wait, 10)
+        self.addCleanup(weston.terminate)
+        wait_for(lambda: os.path.exists(os.path.join(runtime, "vextra-test")), what="weston's socket")
+        work = tempfile.mkdtemp(prefix="vextra-wayland-run-", dir=os.getcwd())
+        self.addCleanup(shutil.rmtree, work, True)
+        log = open(os.path.join(work, "protocol.log"), "w+")
+        self.addCleanup(log.close)
+        program = subprocess.Popen([ARGS.vextra], cwd=work, stderr=log, stdout=subprocess.DEVNULL,
+                                   env=dict(env, WAYLAND_DISPLAY="vextra-test", QT_QPA_PLATFORM="wayland",
+                                            WAYLAND_DEBUG="client"))
+        self.addCleanup(program.wait, 10)
+        self.addCleanup(program.kill)
+
+        def app_id():
+            log.seek(0)
+            found = re.findall(r"xdg_toplevel@\d+\.set_app_id\(\"([^\"]*)\"\)", log.read())
+            return found[0] if found else None
+        self.assertEqual(wait_for(app_id, what="the window's app_id"), "example.korvane.Vextra")
+
+    def test_a_dark_theme_leaves_the_face_as_the_pictures_are(self):
+        """GTK's dark theme through Qt's GTK platform theme: the message boxes turn dark, the window's
+        face, with its title text, fields and About panel, stays pixel for pixel as under the light one."""
+        dark = {"QT_QPA_PLATFORMTHEME": "gtk3", "GTK_THEME": "Adwaita:dark"}
+        shots = {}
+        for name, env in (("light", {}), ("dark", dark)):
+            v = Vextra(self, env=env)
+            closed = self.window_shot(v)
+            if name == "dark":
+                v.drop_files(v.app("notes.txt"))
+                box = v.message_box()
+                out = xdotool("getwindowgeometry", "--shell", box)
+                geometry = dict(line.split("=") for line in out.splitlines())
+                self.assertLess(sum(Screenshot().rgb(int(geometry["X"]) + 5, int(geometry["Y"]) + 5)), 3 * 100,
+                                "the theme is dark: so are the message boxes")
+                v.answer(box, "Return")
+            v.click(ABOUT)
+            time.sleep(1.5)
+            shots[name] = (closed, self.window_shot(v))
+            v.close()
+        for which in (0, 1):
+            for y in range(399):
+                self.assertEqual(shots["dark"][which][y], shots["light"][which][y],
+                                 "row %d, About panel %s" % (y, "shown" if which else "parked"))
+
+    def test_the_file_chooser_writes_nothing(self):
+        """Qt's chooser would keep its history in ~/.config/QtProject.conf."""
+        home = tempfile.mkdtemp(prefix="vextra-home-", dir=os.getcwd())
+        self.addCleanup(shutil.rmtree, home, True)
+        v = Vextra(self, env={"HOME": home, "XDG_CONFIG_HOME": os.path.join(home, ".config")})
+        exe = v.app("chosen.exe")
+        xdotool("windowfocus", "--sync", v.window)
+        xdotool("key", "ctrl+o")
+        chooser = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", r"^Select App\.\.$", check=False),
+                           what="the file chooser").split()[0]
+        xdotool("windowfocus", "--sync", chooser)
+        xdotool("type", "--delay", "20", exe)
+        xdotool("key", "Return")
+        wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", r"^Select App\.\.$", check=False),
+                 what="the chooser to close")
+        v.click(EXIT)
+        self.assertEqual(v.process.wait(timeout=30), 0)
+        written = [os.path.join(folder, name) for folder, folders, files in os.walk(home) for name in folders + files]
+        self.assertEqual(written, [])
+
+    def test_a_platform_qt_cannot_start_is_one_line(self):
+        result = subprocess.run([ARGS.vextra], env=dict(os.environ, QT_QPA_PLATFORM="no-such-platform"),
+                                capture_output=True, text=True, timeout=30)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertRegex(result.stderr, r"^vextra: cannot show the window: .*\(QT_QPA_PLATFORM=no-such-platform\)
+$")
+
+    def test_without_a_display_one_line_and_a_hint_that_works_there(self):
+        folder = os.path.dirname(ARGS.vextra)
+        runtime = tempfile.mkdtemp(prefix="vextra-runtime-", dir=os.getcwd())
+        self.addCleanup(shutil.rmtree, runtime, True)
+        base = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        base["XDG_RUNTIME_DIR"] = runtime
+        cases = (("no display", {}), ("a stale WAYLAND_DISPLAY", {"WAYLAND_DISPLAY": "wayland-gone"}),
+                 ("xcb asked for", {"QT_QPA_PLATFORM": "xcb"}),
+                 ("wayland asked for", {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "wayland-gone"}))
+        for name, env in cases:
+            with self.subTest(name):
+                env = dict(base, **env)
+                result = subprocess.run(["./vextra"], cwd=folder, env=env, capture_output=True, text=True, timeout=30)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                lines = result.stderr.splitlines()
+                self.assertEqual(len(lines), 1, result.stderr)
+                self.assertTrue(lines[0].startswith("vextra: no display to show the window on: "), lines[0])
+                hint = lines[0].split("start it as: ")[1]
+                # The hint, said here, opens the window: it is still up after a while, and says nothing.
+                shown = subprocess.Popen(["sh", "-c", hint], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                                         stderr=subprocess.PIPE, text=True, start_new_session=True)
+                try:
+                    self.assertRaises(subprocess.TimeoutExpired, shown.wait, 4)
+                finally:
+                    os.killpg(shown.pid, signal.SIGTERM)
+                    _, errors = shown.communicate(timeout=30)
+                self.assertNotIn("vextra:", errors)
+
+
 def parse_arguments():
     """The options every script that drives the Linux program takes, kept for Vextra; the
     arguments left for unittest."""
