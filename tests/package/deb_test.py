@@ -79,6 +79,9 @@ class DebPackage(unittest.TestCase):
         exec_line, folder = entry["Desktop Entry"]["Exec"], entry["Desktop Entry"]["Path"]
         self.assertEqual(folder, "/usr/share/vextra")
         v = qt_e2e.Vextra(self, program=self.installed("/usr/bin/" + exec_line), start_in=self.installed(folder))
+        # Docks match the window to the entry by the window's class.
+        self.assertEqual(entry["Desktop Entry"]["StartupWMClass"], APP_ID)
+        self.assertEqual(run("xprop", "-id", v.window, "WM_CLASS").strip(), 'WM_CLASS(STRING) = "vextra", "%s"' % APP_ID)
         exe = v.app("old.exe")
         v.drop_files(exe)
         v.click(ENABLE)
