@@ -452,8 +452,9 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
                  what="the About panel to slide out")
 
     def test_the_title_strip_shows_the_focus_with_a_dotted_rectangle(self):
-        """Tabbed to, the title strip draws Windows' focus rectangle one pixel inside its edges:
-        every other pixel inverted. Without the focus the strip is its picture."""
+        """Tabbed to, a field selects its text and the title strip draws Windows' focus rectangle
+        one pixel inside its edges: every other pixel inverted. Without the focus the strip is its
+        picture."""
         v = self.vextra
         v.park_pointer()
         left, top = v.geometry()
@@ -466,12 +467,20 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
             return [p == tuple(255 - c for c in strip[1][x]) for x, p in zip(row, seen)], \
                    [p == strip[1][x] for x, p in zip(row, seen)]
 
+        def status_selected():
+            shot = screenshot()
+            return any(len(set(shot.rgb(left + x, top + y))) > 1 for x in range(258, 448, 2) for y in range(239, 261, 2))
+
         inverted, plain = inverted_on_row_1()
         self.assertTrue(all(plain), "no rectangle without the focus")
+        self.assertFalse(status_selected(), "the status field shows black on white")
         xdotool("windowfocus", "--sync", v.window)
-        xdotool("key", "Tab", "Tab")
+        xdotool("key", "Tab")
+        wait_for(status_selected, what="the status field tabbed to to select its text")
+        xdotool("key", "Tab")
         inverted, plain = wait_for(lambda: (lambda r: r if any(r[0]) else None)(inverted_on_row_1()),
                                    what="the focus rectangle")
+        self.assertFalse(status_selected(), "the selection goes with the focus")
         self.assertTrue(all(i != p for i, p in zip(inverted, plain)), "each pixel its own or inverted")
         self.assertTrue(all(a != b for a, b in zip(inverted, inverted[1:])), "every other pixel inverted")
         shot = screenshot()

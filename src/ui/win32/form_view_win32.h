@@ -66,6 +66,7 @@ private:
     LRESULT handle(Control container, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
     void move_focus(int step);
+    void select_focused_field();
     void load_resources();
     // Fonts, pictures and every control's rectangle for `dpi` dots per inch.
     void fit_to_dpi(int dpi);

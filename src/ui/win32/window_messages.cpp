@@ -169,6 +169,7 @@ int Win32FormView::run_message_loop() {
         const bool in_window = message.hwnd == form || IsChild(form, message.hwnd);
         if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && in_window) {
             move_focus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+            select_focused_field();
             continue;
         }
         if (const std::optional<KeyStroke> stroke = key_stroke(message); stroke && in_window && form_.key(*stroke))
@@ -177,6 +178,13 @@ int Win32FormView::run_message_loop() {
         DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+// A field tabbed to selects its text, as in a dialog: a read-only field shows no other sign of the
+// focus than its caret.
+void Win32FormView::select_focused_field() {
+    for (const ControlSpec& row : controls())
+        if (row.kind == Kind::TextBox && window(row.id) == GetFocus()) SendMessageW(window(row.id), EM_SETSEL, 0, -1);
 }
 
 // Tab and Shift+Tab go round the controls that take the focus in the table's tab order, past those
