@@ -2,6 +2,7 @@
 // vextra on Linux: the main window on Qt 6. It takes no arguments and keeps no settings; the
 // manifest template "style.dll" is read from the working directory at start-up.
 #include <QApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
