@@ -2,8 +2,10 @@
 #   make run      install what the Linux program needs, build it, and start the window from the
 #                 folder that holds the built template
 #   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
-#   make windows  build the 32-bit and 64-bit Windows programs (build/win32/bin, build/win64/bin)
-#   make package  the .deb and a zip for each Windows build, in build/packages, with their SHA256SUMS
+#   make windows  build the 32-bit and 64-bit Windows programs as shipped (build/win32-release/bin,
+#                 build/win64-release/bin)
+#   make package  the Debian packages (vextra and its debug symbols, from debian/) and a zip for each
+#                 Windows build, in build/packages, with their SHA256SUMS
 #   make sign KEY=publisher.key CERT=publisher.crt [PASS_FILE=...] [TIMESTAMP_URL=...]
 #                 make package, then sign vextra.exe and vextra-cli.exe in both Windows zips
 #                 (Authenticode, with osslsigncode) and write SHA256SUMS again
@@ -20,7 +22,7 @@ all: build
 deps:
 	scripts/install-deps
 
-build:
+build: deps
 	cmake --preset dev
 	cmake --build --preset dev
 
@@ -30,11 +32,12 @@ run:
 	cmake --build --preset app
 	cd build/app/bin && ./vextra
 
-# The Windows builds run the host's template tool, so the host build comes first.
-WINDOWS_TARGETS := vextra vextra-cli style_template
-windows: build
-	cmake --preset win32 && cmake --build --preset win32 --target $(WINDOWS_TARGETS)
-	cmake --preset win64 && cmake --build --preset win64 --target $(WINDOWS_TARGETS)
+# The Windows builds run the Linux template tool, built first without the rest.
+WINDOWS_RELEASES := win32-release win64-release
+windows:
+	scripts/install-deps windows
+	cmake --preset app && cmake --build --preset app --target vextra-template
+	for preset in $(WINDOWS_RELEASES); do cmake --preset $$preset && cmake --build --preset $$preset || exit 1; done
 
 # Each workflow configures, builds and tests one preset. Where the kernel cannot run 32-bit programs,
 # the 32-bit Windows program and its tests are built but cannot run, and the run says so.
@@ -52,13 +55,13 @@ win32-untested:
 	cmake --build --preset win32 --target vextra vextra-cli vextra_unit_tests
 	@echo "make test: NOT RUN: the 32-bit Windows tests; this machine cannot run Wine's 32-bit loader"
 
-# The packages are made from the release builds, stripped; each program's debug information is
-# kept beside them in $(PACKAGES)/debug. The Windows builds run the Linux build's template tool.
-RELEASES := app win32-release win64-release
-package: deps
-	for preset in $(RELEASES); do cmake --preset $$preset && cmake --build --preset $$preset || exit 1; done
+# The zips are made from the Windows release builds, stripped; each program's debug information is
+# kept beside them in $(PACKAGES)/debug. The Linux programs' is in the vextra-dbgsym package.
+package: windows
+	scripts/install-deps package
 	rm -rf $(PACKAGES)
-	for preset in $(RELEASES); do \
+	packaging/build-deb $(PACKAGES)
+	for preset in $(WINDOWS_RELEASES); do \
 	    cpack --config build/$$preset/CPackConfig.cmake -B $(PACKAGES) && \
 	    mkdir -p $(PACKAGES)/debug/$$preset && cp build/$$preset/bin/*.debug $(PACKAGES)/debug/$$preset/ || exit 1; \
 	done
@@ -82,14 +85,16 @@ sign: package
 
 # The start-up floors and measures come with the bench preset; the Windows floor with win64-bench.
 BENCH_PRESETS := app bench win32-release win64-release win64-bench
-bench: deps
+bench:
+	scripts/install-deps bench
 	for preset in $(BENCH_PRESETS); do cmake --preset $$preset && cmake --build --preset $$preset || exit 1; done
 	python3 bench/run.py --bench-bin build/bench/bin --win64-bench-bin build/win64-bench/bin \
 	    --release-exe build/win32-release/bin/vextra.exe build/win64-release/bin/vextra.exe \
 	    --wine /usr/lib/wine/wine64
 
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz:
+	scripts/install-deps fuzz
 	FUZZ_SECONDS=$(FUZZ_SECONDS) cmake --workflow --preset fuzz
 
 clean:

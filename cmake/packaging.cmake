@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
-# What `cmake --install` puts where, and the packages CPack makes of it: a .deb on Linux, a zip for
-# each Windows build. The version is the project's.
+# What `cmake --install` puts where, and on Windows the zip CPack makes of it. The Linux packages
+# come from debian/ (packaging/build-deb), which installs the same way.
 set(CPACK_PACKAGE_NAME vextra)
 set(CPACK_PACKAGE_VENDOR "Korvane Software")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turn the new visual styles on or off for old Windows programs")
@@ -26,6 +26,7 @@ if(WIN32)
   endif()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME vextra-${PROJECT_VERSION}-${VEXTRA_WINDOWS_ARCH})
+  include(CPack)
 else()
   include(GNUInstallDirs)
   install(TARGETS vextra vextra-cli vextra-template RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -58,19 +59,4 @@ else()
     install(FILES ${CMAKE_BINARY_DIR}/install/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endforeach()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vextra)
-
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Korvane Software <vextra@korvane.example>")
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://korvane.example/vextra/)
-  # The libraries from dpkg-shlibdeps; the font stands in for the window's own, which Debian lacks.
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-open-sans)
-  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "Writes or removes the application manifest beside a Windows executable that asks for\n"
-      "common controls 6, without changing the program, with the file attributes stored the way\n"
-      "Wine and Samba store them. A window for one program, a command line for many.")
 endif()
-include(CPack)
