@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::string_view kUsage =
     "usage: vextra-cli status [-z] PATH...\n"
-    "       vextra-cli enable [--yes] [-z] [--template FILE] PATH...\n"
+    "       vextra-cli enable [--yes] [-z] [--template=FILE] PATH...\n"
     "       vextra-cli disable [--yes] [-z] PATH...\n"
     "       vextra-cli --help | --version\n";
 
@@ -43,7 +43,7 @@ constexpr std::string_view kHelp =
     "  own manifest  the program carries a manifest of its own, so Windows ignores a file beside it\n"
     "\n"
     "  --yes             answers every question Yes\n"
-    "  --template FILE   (or --template=FILE) the manifest template; by default the installed one,\n"
+    "  --template=FILE   (or --template FILE) the manifest template; by default the installed one,\n"
     "                    style.dll where vextra-cli is installed, never one in the working directory\n"
     "  -z, --null        ends each status record with a NUL byte instead of a line end, the path\n"
     "                    written as its own bytes: \"PATH: STATUS\\0\", for scripts\n"
@@ -214,7 +214,7 @@ bool load_usable_template(formats::RichTextBox& manif, const std::optional<std::
                           const std::vector<std::string>& installed, std::ostream& err) {
     const std::vector<std::string> candidates = named ? std::vector<std::string>{*named} : installed;
     if (candidates.empty()) {
-        err << "vextra-cli: no installed template: the folder of vextra-cli is unknown; name one with --template FILE\n";
+        err << "vextra-cli: no installed template: the folder of vextra-cli is unknown; name one with --template=FILE\n";
         return false;
     }
     std::string refusals;

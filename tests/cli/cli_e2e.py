@@ -283,15 +283,40 @@ class Arguments(CliCase):
 
     def test_the_template_tool_help_and_version(self):
         def tool(*args):
-            return Run(subprocess.run([ARGS.template_tool, *args], capture_output=True, timeout=60))
+            return Run(subprocess.run([ARGS.template_tool, *args], cwd=self.dir, capture_output=True, timeout=60))
         run = tool("--help")
         self.assertEqual((run.status, run.err), (0, ""), run)
         self.assertTrue(run.out.startswith("usage: vextra-template encode"), run)
         run = tool("--version")
         self.assertEqual((run.status, run.out, run.err), (0, "vextra-template %s\n" % ARGS.version, ""), run)
-        run = tool("--frobnicate")
-        self.assertEqual((run.status, run.out), (2, ""), run)
-        self.assertTrue(run.err.startswith("usage: vextra-template"), run)
+        manifest = os.path.join(self.dir, "manifest.xml")
+        with open(manifest, "w") as f:
+            f.write(manifest_named("options anywhere"))
+        for args, why in ((["--frobnicate"], "unknown option --frobnicate"),
+                          ([], "no command given"),
+                          (["frobnicate"], "unknown command frobnicate"),
+                          (["encode", manifest], "encode needs -o FILE, the template to write"),
+                          (["encode", "-o"], "-o needs a FILE"),
+                          (["encode", "-o", "out.dll"], "encode takes one MANIFEST.xml"),
+                          (["decode", "a.dll", "b.dll"], "decode takes at most one template"),
+                          (["decode", "-o", "out.dll"], "decode prints the text and writes no file: -o is encode's")):
+            run = tool(*args)
+            self.assertEqual((run.status, run.out), (2, ""), run)
+            self.assertTrue(run.err.startswith("vextra-template: %s\nusage: vextra-template encode" % why), run)
+        self.assertFalse(os.path.lexists(os.path.join(self.dir, "out.dll")))
+
+        # Options anywhere among the names, in the short and both long forms, make one template.
+        made = []
+        for index, args in enumerate((["encode", manifest, "-o", "{}"], ["encode", "-o", "{}", manifest],
+                                      ["--output={}", "encode", manifest], ["encode", "--output", "{}", manifest])):
+            output = os.path.join(self.dir, "style%d.dll" % index)
+            run = tool(*(argument.format(output) for argument in args))
+            self.assertEqual((run.status, run.out, run.err), (0, "", ""), run)
+            with open(output, "rb") as f:
+                made.append(f.read())
+        self.assertEqual(len(set(made)), 1)
+        decoded = tool("decode", "--", output)
+        self.assertEqual((decoded.status, decoded.err), (0, ""), decoded)
 
 
 class Template(CliCase):

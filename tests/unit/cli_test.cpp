@@ -124,7 +124,7 @@ TEST_F(Cli, ArgumentsDecideTheExitStatusAndTheStream) {
         {"a single dash option", {"enable", "-y", program}, 2, "", "unknown option -y"},
         {"template without its file", {"enable", program, "--template"}, 2, "", "--template needs a FILE"},
         {"help", {"--help"}, 0, "usage: vextra-cli status [-z] PATH...", ""},
-        {"help after a command", {"enable", "--help", program}, 0, "--template FILE", ""},
+        {"help after a command", {"enable", "--help", program}, 0, "--template=FILE", ""},
         {"version", {"--version"}, 0, "vextra-cli " VEXTRA_VERSION "\n", ""},
         {"status", {"status", program}, 0, shown(program) + ": No\n", ""},
         {"options after the path", {"status", program, "--yes"}, 0, shown(program) + ": No\n", ""},
@@ -400,7 +400,7 @@ TEST_F(Cli, EnableWithoutAUsableTemplateTouchesNoProgramAndSaysWhyOnce) {
         {"an installed one that is no use is not passed over", std::nullopt, {not_rtf, good},
          said(not_rtf, "not an RTF document (or one cut short)\n")},
         {"the program's folder unknown", std::nullopt, {},
-         "vextra-cli: no installed template: the folder of vextra-cli is unknown; name one with --template FILE\n"},
+         "vextra-cli: no installed template: the folder of vextra-cli is unknown; name one with --template=FILE\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
