@@ -9,8 +9,8 @@ runs, with Wine told to prefer a native DLL of that name to its own, and the sam
 No mark may appear.
 
 Left out are the DLLs Windows always maps from its system folder, whatever the search order: its
-known DLLs and what they import from there. Wine loads even those from beside the program when told
-to prefer native DLLs; Windows never does.
+known DLLs and what they import from there (Wine loads even those from beside the program when told
+to prefer native DLLs; Windows never does), the API sets, and Wine's own drivers.
 
 usage: dll_planting.py --vextra EXE --cli EXE --planted DLL --inspect EXE --xdnd-drop PATH
                        --template-tool PATH --wine LOADER --wine-run PATH
@@ -27,7 +27,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import wine_e2e  # noqa: E402
-from wine_e2e import Vextra, prepare_wine  # noqa: E402
+from wine_e2e import Vextra, inspect, prepare_wine  # noqa: E402
 from xsession import ABOUT, DISABLE, ENABLE, EXIT, run_in_xvfb, wait_for, xdotool  # noqa: E402
 
 ARGS = None
@@ -48,10 +48,13 @@ LOADED = re.compile(r'^([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"([^"]+)"
 
 
 def dll_name(path):
-    """The module name of a loaded file as Windows looks it up, or None for what is not a DLL
-    (the program itself, Wine's drivers)."""
+    """The file name of a loaded DLL as Windows looks it up (lower case, with its extension: a
+    driver such as the spooler's is a .drv), or None for what is not a DLL of Windows: the program
+    itself, and Wine's own drivers (winex11.drv and the like)."""
     base = path.replace("\\\\", "\\").rsplit("\\", 1)[-1].lower()
-    return base[:-len(".dll")] if base.endswith(".dll") else None
+    if not base.endswith((".dll", ".drv")) or base.startswith("wine"):
+        return None
+    return base
 
 
 def loaded_by(trace, program):
@@ -65,10 +68,15 @@ def loaded_by(trace, program):
 
 
 def plantable(paths):
-    """The names worth planting: every DLL but the API sets and the ones Windows maps itself."""
+    """The DLLs worth planting: all but the API sets and the ones Windows maps itself."""
     names = {dll_name(p) for p in paths} - {None}
-    return sorted(n for n in names
-                  if n not in KNOWN_DLLS | KNOWN_DLL_IMPORTS and not n.startswith(("api-ms-", "ext-ms-")))
+    return sorted(n for n in names if n.rsplit(".", 1)[0] not in KNOWN_DLLS | KNOWN_DLL_IMPORTS
+                  and not n.startswith(("api-ms-", "ext-ms-")))
+
+
+def override(name):
+    """Wine's DLL override preferring a native `name`: a .dll goes by its bare name."""
+    return "%s=n,b" % (name[:-len(".dll")] if name.endswith(".dll") else name)
 
 
 def program_folder(test, program, beside):
@@ -90,8 +98,8 @@ def wine_env(overrides, trace):
 
 
 class WindowRun:
-    """vextra.exe through all it does: start, a drop, Enable, Disable, About, the file chooser and
-    the exit button."""
+    """vextra.exe through all it does: start, a drop, Enable, Disable, About, a screen reader's
+    question, the file chooser and the exit button."""
     program = "vextra.exe"
 
     def __init__(self, test, beside=(), overrides=None, trace=None):
@@ -113,6 +121,7 @@ class WindowRun:
             v.answer(v.message_box(), "y")
             wait_for(lambda: not os.path.exists(exe + ".manifest"), what="the manifest to go")
             v.click(ABOUT)
+            self.test.assertEqual(inspect("accessible"), (0, "answered"), "a screen reader's question")
             xdotool("windowfocus", "--sync", v.window)
             xdotool("key", "ctrl+o")
             chooser = v.chooser()
@@ -158,10 +167,10 @@ class NoPlantedDllRuns(unittest.TestCase):
             loaded = loaded_by(f.read(), run_class.program)
         names = plantable(loaded)
         # The common controls the program's own manifest asks for come from the side-by-side store.
-        comctl32 = [p.lower() for p in loaded if dll_name(p) == "comctl32"]
+        comctl32 = [p.lower() for p in loaded if dll_name(p) == "comctl32.dll"]
         if run_class is WindowRun:
             self.assertTrue(comctl32 and all("\\winsxs\\" in p for p in comctl32), comctl32)
-        print("%s loads %d DLLs; planted in turn: %s" % (run_class.program, len(set(map(dll_name, loaded)) - {None}),
+        print("%s loads %d DLLs; planted in turn: %s" % (run_class.program, len({dll_name(p) for p in loaded} - {None}),
                                                         " ".join(names)),
               file=sys.stderr)
 
@@ -170,17 +179,17 @@ class NoPlantedDllRuns(unittest.TestCase):
         for name in names:
             shutil.rmtree(planted_dir, True)
             os.mkdir(planted_dir)
-            dll = os.path.join(planted_dir, name + ".dll")
+            dll = os.path.join(planted_dir, name)
             shutil.copy(ARGS.planted, dll)
-            run = run_class(self, beside=[dll], overrides="%s=n,b" % name)
+            run = run_class(self, beside=[dll], overrides=override(name))
             with self.subTest(name):
                 try:
                     run.run()
                 finally:
                     # A planted DLL that ran may well have broken the run: the mark says which.
-                    if os.path.exists(os.path.join(run.folder, name + ".dll.loaded")):
+                    if os.path.exists(os.path.join(run.folder, name + ".loaded")):
                         ran.append(name)
-                        self.fail("%s.dll beside %s ran" % (name, run_class.program))
+                        self.fail("%s beside %s ran" % (name, run_class.program))
         shutil.rmtree(planted_dir, True)
         self.assertEqual(ran, [])
 

@@ -7,6 +7,7 @@
 //   inspect buttons           the button captions of each of those boxes, one box a line, "|" between
 //   inspect resources PATH    the executable's version block, icon and manifest resources
 //   inspect focus             the child id of the main window's control that has the keyboard focus
+//   inspect accessible        "answered" when the main window answers a screen reader's first question
 // Output is UTF-8, one "name=value" per line where a name fits.
 #include <windows.h>
 
@@ -187,6 +188,18 @@ int focus() {
     return 0;
 }
 
+// A screen reader's first question: the main window's accessible object for its client area.
+int accessible() {
+    HWND main = nullptr;
+    EnumWindows(find_main_window, reinterpret_cast<LPARAM>(&main));
+    DWORD_PTR answer = 0;
+    if (!main || !SendMessageTimeoutW(main, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT), SMTO_ABORTIFHUNG,
+                                      5000, &answer))
+        return 1;
+    std::printf("%s\n", answer ? "answered" : "unanswered");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -198,6 +211,7 @@ int main(int argc, char** argv) {
     if (command == "buttons" && argc == 2) return buttons();
     if (command == "resources" && argc == 3) return resources(argv[2]);
     if (command == "focus" && argc == 2) return focus();
+    if (command == "accessible" && argc == 2) return accessible();
     std::fprintf(stderr, "usage: inspect attributes PATH | fields | tooltip | boxes | buttons | resources PATH | focus\n");
     return 64;
 }

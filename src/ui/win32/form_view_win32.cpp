@@ -362,16 +362,10 @@ int Win32FormView::message_box(const std::string& prompt, int buttons, const std
 namespace {
 
 // The shell's item for a folder, which the chooser opens in; none when the folder is not there.
-// The shell is looked up only now, as the chooser opens: the window starts without it.
 IShellItem* folder_item(const std::string& folder) {
     IShellItem* item = nullptr;
-    using Create = HRESULT(WINAPI*)(PCWSTR, IBindCtx*, REFIID, void**);
-    HMODULE shell = LoadLibraryW(L"shell32.dll");
-    const auto create = shell ? reinterpret_cast<Create>(reinterpret_cast<void (*)()>(
-                                    GetProcAddress(shell, "SHCreateItemFromParsingName")))
-                              : nullptr;
     const std::wstring path = shown_text(folder);
-    if (create && !path.empty() && FAILED(create(path.c_str(), nullptr, IID_PPV_ARGS(&item)))) item = nullptr;
+    if (!path.empty() && FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item)))) item = nullptr;
     return item;
 }
 
