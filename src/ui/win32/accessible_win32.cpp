@@ -15,32 +15,6 @@
 namespace vextra::ui::win32 {
 namespace {
 
-// oleacc and oleaut32 are loaded from the system folder when a screen reader first asks: the program
-// imports neither, so no DLL planted beside it under their names is ever loaded.
-struct AccessibilityDlls {
-    decltype(&LresultFromObject) lresult_from_object = nullptr;
-    decltype(&CreateStdAccessibleObject) create_standard_object = nullptr;
-    decltype(&SysAllocString) allocate_string = nullptr;
-};
-
-template <typename Function>
-void find(HMODULE dll, const char* name, Function& function) {
-    if (dll) function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(dll, name)));
-}
-
-const AccessibilityDlls* accessibility_dlls() {
-    static const AccessibilityDlls dlls = [] {
-        AccessibilityDlls found;
-        const HMODULE oleacc = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        const HMODULE oleaut32 = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        find(oleacc, "LresultFromObject", found.lresult_from_object);
-        find(oleacc, "CreateStdAccessibleObject", found.create_standard_object);
-        find(oleaut32, "SysAllocString", found.allocate_string);
-        return found;
-    }();
-    return dlls.lresult_from_object && dlls.create_standard_object && dlls.allocate_string ? &dlls : nullptr;
-}
-
 LONG system_role(AccessibleRole role) {
     switch (role) {
         case AccessibleRole::Window: return ROLE_SYSTEM_CLIENT;  // the system's window object holds it
@@ -132,7 +106,7 @@ public:
         const HWND field = view_.window(*id);
         std::wstring shown(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
         shown.resize(static_cast<std::size_t>(GetWindowTextW(field, shown.data(), static_cast<int>(shown.size()))));
-        *value = accessibility_dlls()->allocate_string(shown.c_str());
+        *value = SysAllocString(shown.c_str());
         return *value ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -303,7 +277,7 @@ private:
 
     static HRESULT text(std::wstring_view shown, BSTR* out) {
         if (!out) return E_POINTER;
-        *out = accessibility_dlls()->allocate_string(std::wstring(shown).c_str());
+        *out = SysAllocString(std::wstring(shown).c_str());
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -320,10 +294,9 @@ private:
 };
 
 IAccessible* create_object(Win32FormView& view, Control owner) {
-    const AccessibilityDlls* dlls = accessibility_dlls();
     IAccessible* standard = nullptr;
-    if (!dlls || FAILED(dlls->create_standard_object(view.window(owner), OBJID_CLIENT, __uuidof(IAccessible),
-                                                     reinterpret_cast<void**>(&standard))))
+    if (FAILED(CreateStdAccessibleObject(view.window(owner), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&standard))))
         return nullptr;
     return new ClientObject(view, owner, standard);
 }
@@ -335,7 +308,7 @@ LRESULT answer_get_object(Win32FormView& view, Control owner, WPARAM wparam, LPA
     if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
     IAccessible* object = create_object(view, owner);
     if (!object) return 0;
-    const LRESULT answer = accessibility_dlls()->lresult_from_object(__uuidof(IAccessible), wparam, object);
+    const LRESULT answer = LresultFromObject(__uuidof(IAccessible), wparam, object);
     object->Release();
     return answer > 0 ? answer : 0;
 }
