@@ -6,6 +6,7 @@
 #                 build/win64-release/bin)
 #   make package  the Debian packages (vextra and its debug symbols, from debian/) and a zip for each
 #                 Windows build, in build/packages, with their SHA256SUMS
+#   make reproducible  build the packages of the last commit twice, in two folders, and compare them
 #   make sign KEY=publisher.key CERT=publisher.crt [PASS_FILE=...] [TIMESTAMP_URL=...]
 #                 make package, then sign vextra.exe and vextra-cli.exe in both Windows zips
 #                 (Authenticode, with osslsigncode) and write SHA256SUMS again
@@ -14,8 +15,12 @@
 #   make test-asan  build the Linux program and its tests with AddressSanitizer and UBSan, and run the
 #                   unit, Qt and end-to-end suites under them (the asan preset, in build/asan)
 PACKAGES := build/packages
+# The time stamp of everything the packages hold: the last commit's, so that two builds of one
+# commit give the same bytes.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
 
-.PHONY: all build run test test-asan deps clean windows win32-untested package bench fuzz sign
+.PHONY: all build run test test-asan deps clean windows win32-untested package reproducible bench fuzz sign
 
 all: build
 
@@ -68,6 +73,11 @@ package: windows
 	rm -rf $(PACKAGES)/_CPack_Packages
 	$(CHECKSUMS)
 	ls -l $(PACKAGES) $(PACKAGES)/debug/*
+
+# The packages built twice in clones of the last commit, compared byte for byte.
+reproducible:
+	scripts/install-deps reproducible
+	packaging/check-reproducible build/reproducible
 
 # What a user checks a download against: sha256sum -c SHA256SUMS --ignore-missing
 CHECKSUMS = cd $(PACKAGES) && sha256sum *.deb *.zip > SHA256SUMS
