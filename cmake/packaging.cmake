@@ -13,11 +13,13 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 if(WIN32)
   # The zip holds the window and the command line, the template, a short read-me and the licence, in
-  # one folder.
+  # one folder; the texts with CR LF line ends and a .txt name, which is how Windows opens them.
   set(VEXTRA_README_TXT ${CMAKE_BINARY_DIR}/README.txt)
+  set(VEXTRA_LICENSE_TXT ${CMAKE_BINARY_DIR}/LICENSE.txt)
   configure_file(${VEXTRA_PACKAGING}/windows/README.txt.in ${VEXTRA_README_TXT} @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${VEXTRA_LICENSE_TXT} @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS vextra vextra-cli RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/style.dll ${VEXTRA_README_TXT} ${PROJECT_SOURCE_DIR}/LICENSE
+  install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/style.dll ${VEXTRA_README_TXT} ${VEXTRA_LICENSE_TXT}
           DESTINATION .)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(VEXTRA_WINDOWS_ARCH win64)

@@ -605,7 +605,7 @@ class WindowsZip(unittest.TestCase):
     from that folder and the command line from any, and both write their manifests from the
     template there."""
 
-    FILES = {"vextra.exe", "vextra-cli.exe", "style.dll", "README.txt", "LICENSE"}
+    FILES = {"vextra.exe", "vextra-cli.exe", "style.dll", "README.txt", "LICENSE.txt"}
 
     @classmethod
     def setUpClass(cls):
@@ -631,6 +631,20 @@ class WindowsZip(unittest.TestCase):
             self.assertNotIn(".debug", sections, program)
         with open(os.path.join(self.folder, "README.txt"), "rb") as f:
             self.assertIn(b"Korvane Vextra %s\r\n" % ARGS.version.encode(), f.read())
+
+    def test_texts_open_as_windows_users_open_them(self):
+        # Every line ends in CR LF, and the read-me fits a window 80 columns wide.
+        texts = {}
+        for name in ("README.txt", "LICENSE.txt"):
+            with open(os.path.join(self.folder, name), "rb") as f:
+                texts[name] = f.read()
+        for name, text in texts.items():
+            self.assertTrue(text.endswith(b"\r\n"), name)
+            self.assertEqual(text.count(b"\n"), text.count(b"\r\n"), name)
+            self.assertNotIn(b"\r\r", text, name)
+        self.assertTrue(texts["LICENSE.txt"].startswith(b"MIT License\r\n"))
+        with open(os.path.join(self.folder, "README.txt"), encoding="utf-8", newline="\r\n") as f:
+            self.assertEqual([line for line in f if len(line.rstrip("\r\n")) > 80], [])
 
     def test_starts_from_the_unpacked_folder(self):
         v = Vextra(self, folder=self.folder)
