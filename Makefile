@@ -1,6 +1,8 @@
 # Convenience wrapper around the CMake presets.
 #   make run      install what the Linux program needs, build it, and start the window from the
 #                 folder that holds the built template
+#   make install  build the Linux programs as make run does and install them under PREFIX
+#                 (/usr/local by default)
 #   make test     install what is missing, build, and run every test (Linux, then both Windows builds under Wine)
 #   make windows  build the 32-bit and 64-bit Windows programs as shipped (build/win32-release/bin,
 #                 build/win64-release/bin)
@@ -20,7 +22,7 @@ PACKAGES := build/packages
 SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
 
-.PHONY: all build run test test-asan deps clean windows win32-untested package reproducible bench fuzz sign
+.PHONY: all build run install test test-asan deps clean windows win32-untested package reproducible bench fuzz sign
 
 all: build
 
@@ -36,6 +38,13 @@ run:
 	cmake --preset app
 	cmake --build --preset app
 	cd build/app/bin && ./vextra
+
+# The Linux programs as make run builds them, installed under PREFIX (DESTDIR is honoured).
+PREFIX ?= /usr/local
+install:
+	scripts/install-deps run
+	cmake --preset app && cmake --build --preset app
+	cmake --install build/app --prefix $(PREFIX)
 
 # The Windows builds run the Linux template tool, built first without the rest.
 WINDOWS_RELEASES := win32-release win64-release
