@@ -18,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import qt_e2e  # noqa: E402
@@ -117,7 +118,14 @@ class DebPackage(unittest.TestCase):
 
     def test_desktop_entry_and_metadata_validate(self):
         run("desktop-file-validate", self.installed(DESKTOP_ENTRY))
-        run("appstreamcli", "validate", "--no-net", self.installed("/usr/share/metainfo/%s.metainfo.xml" % APP_ID))
+        metainfo = self.installed("/usr/share/metainfo/%s.metainfo.xml" % APP_ID)
+        run("appstreamcli", "validate", "--no-net", metainfo)
+        # The newest release is the changelog's newest entry, of the day the changelog gives.
+        changelog = self.installed("/usr/share/doc/vextra/changelog.gz")
+        newest = run("dpkg-parsechangelog", "-l", changelog, "-S", "Timestamp").strip()
+        day = run("date", "-u", "-d", "@" + newest, "+%Y-%m-%d").strip()
+        release = ElementTree.parse(metainfo).find("releases/release")
+        self.assertEqual((release.get("version"), release.get("date")), (ARGS.version, day))
 
     def test_command_line_finds_the_installed_template_from_any_folder(self):
         work = tempfile.mkdtemp(prefix="cli-", dir=self.work)
