@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 """The Debian packages as Debian would take them and a user gets them: built from debian/ by
 packaging/build-deb, checked by lintian, their files, control fields and protections read, the
-debug symbols matched to the programs, then installed with apt-get, started from the desktop entry
+debug symbols matched to the programs, built again elsewhere to the same bytes, then installed with apt-get, started from the desktop entry
 in Xvfb (the window opens and Enable writes the manifest from the installed template) and purged.
 
 usage: deb_test.py --build-deb PATH --version X.Y.Z --xdnd-drop PATH --template-tool PATH
@@ -59,6 +59,9 @@ class DebPackage(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp(prefix="deb-", dir=os.getcwd())
+        # One time stamp for every build here, though a commit may come between them.
+        source = os.path.join(os.path.dirname(ARGS.build_deb), "..")
+        os.environ.setdefault("SOURCE_DATE_EPOCH", run("git", "-C", source, "log", "-1", "--format=%ct").strip())
         run(ARGS.build_deb, cls.work)
         arch = run("dpkg", "--print-architecture").strip()
         cls.deb, cls.dbgsym, cls.changes = (os.path.join(cls.work, name % (ARGS.version, arch)) for name in
@@ -79,6 +82,18 @@ class DebPackage(unittest.TestCase):
                                  self.changes], capture_output=True, text=True)
         tags = [line for line in report.stdout.splitlines() if re.match(r"[EWIPX]: ", line)]
         self.assertEqual((report.returncode, tags), (0, []), report.stdout + report.stderr)
+
+    def test_a_second_build_elsewhere_gives_the_same_bytes(self):
+        # Another folder, deeper and of another name; the same SOURCE_DATE_EPOCH (the last commit's).
+        elsewhere = os.path.join(self.work, "second", "build")
+        run(ARGS.build_deb, elsewhere)
+        for package in (self.deb, self.dbgsym):
+            again = os.path.join(elsewhere, os.path.basename(package))
+            if subprocess.run(["cmp", "--silent", package, again]).returncode != 0:
+                report = subprocess.run(["diffoscope", "--no-progress", "--text", "-", package, again],
+                                        capture_output=True, text=True).stdout
+                self.fail("%s differs between two builds:\n%s" % (os.path.basename(package),
+                                                                   "\n".join(report.splitlines()[:60])))
 
     def test_holds_exactly_the_programs_and_their_files(self):
         self.assertEqual(contents(self.deb), FILES)
