@@ -44,8 +44,11 @@ function(vextra_delay_loaded target scope)
         list(JOIN entries "\n" exports)
         file(MAKE_DIRECTORY ${folder})
         file(WRITE ${folder}/${dll}.def "LIBRARY ${dll}.dll\nEXPORTS\n${exports}\n")
+        # Run in the library's folder with relative names: dlltool names symbols after the output's
+        # path, which would otherwise put the build folder into the programs.
         execute_process(COMMAND ${CMAKE_DLLTOOL} --machine ${delay_load_machine} ${delay_load_kill_at}
-            --input-def ${folder}/${dll}.def --dllname ${dll}.dll --output-delaylib ${library}
+            --input-def ${dll}.def --dllname ${dll}.dll --output-delaylib lib${dll}-delay.a
+          WORKING_DIRECTORY ${folder}
           COMMAND_ERROR_IS_FATAL ANY)
       endif()
       add_library(${imported} STATIC IMPORTED GLOBAL)

@@ -500,15 +500,32 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
             self.addCleanup(set_colour, name, before)
             set_colour(name, value)
 
+        # The focused file name field's caret blinks at its left end, in either shot or neither.
+        caret = [(x, y) for y in range(189, 214) for x in range(256, 263)]
+
         def faces(v):
             v.park_pointer()
             left, top = v.geometry()
-            rows = lambda: [[s.rgb(left + x, top + y) for x in range(WIDTH)] for s in [screenshot()] for y in range(HEIGHT)]  # noqa: E731
-            closed = rows()
+
+            def rows():
+                shot = screenshot()
+                face = [[shot.rgb(left + x, top + y) for x in range(WIDTH)] for y in range(HEIGHT)]
+                for x, y in caret:
+                    face[y][x] = None
+                return face
+
+            def at_rest():
+                # A closed box's place is painted again, and the panel slides in, as fast as a busy
+                # machine allows: the face is at rest when two shots half a second apart agree.
+                first = rows()
+                time.sleep(0.5)
+                second = rows()
+                return second if second == first else None
+
+            closed = wait_for(at_rest, timeout=30, what="the window to be painted")
             v.click(ABOUT)
             v.park_pointer()
-            time.sleep(2)
-            return closed, rows()
+            return closed, wait_for(at_rest, timeout=30, what="the About panel to come to rest")
 
         light = faces(self.vextra)
         self.vextra.close()
@@ -521,11 +538,6 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
                          "the scheme is in force: the box is black")
         dark.answer(box, "Return")
         shaded = faces(dark)
-        # The focused file name field's caret blinks at its left end, in either shot or neither.
-        caret = [(x, y) for y in range(189, 214) for x in range(256, 263)]
-        for shots in (light, shaded):
-            for x, y in caret:
-                shots[0][y][x] = None
         for which in (0, 1):
             for y in range(HEIGHT):
                 self.assertEqual(shaded[which][y], light[which][y],
