@@ -28,7 +28,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import wine_e2e  # noqa: E402
 from wine_e2e import Vextra, inspect, prepare_wine  # noqa: E402
-from xsession import ABOUT, DISABLE, ENABLE, EXIT, run_in_xvfb, wait_for, xdotool  # noqa: E402
+from xsession import ABOUT, DISABLE, ENABLE, EXIT, run_in_xvfb, wait_for  # noqa: E402
 
 ARGS = None
 
@@ -122,13 +122,7 @@ class WindowRun:
             wait_for(lambda: not os.path.exists(exe + ".manifest"), what="the manifest to go")
             v.click(ABOUT)
             self.test.assertEqual(inspect("accessible"), (0, "answered"), "a screen reader's question")
-            xdotool("windowfocus", "--sync", v.window)
-            xdotool("key", "ctrl+o")
-            chooser = v.chooser()
-            xdotool("windowfocus", "--sync", chooser)
-            xdotool("key", "Escape")
-            wait_for(lambda: chooser not in xdotool("search", "--onlyvisible", "--name", "Select", check=False).split(),
-                     what="the chooser to close")
+            v.escape_from_the_chooser()
             v.click(EXIT)
             self.test.assertEqual(v.process.wait(timeout=30), 0)
         finally:

@@ -131,6 +131,16 @@ class Vextra(ProgramRun):
             return out.split()[0] if out else None
         return wait_for(shown, timeout=30, what="the file chooser")
 
+    def escape_from_the_chooser(self):
+        """Ctrl+O, and Escape in the file chooser it opens, which then closes."""
+        xdotool("windowfocus", "--sync", self.window)
+        xdotool("key", "ctrl+o")
+        chooser = self.chooser()
+        xdotool("windowfocus", "--sync", chooser)
+        xdotool("key", "Escape")
+        wait_for(lambda: chooser not in xdotool("search", "--onlyvisible", "--name", "Select", check=False).split(),
+                 what="the chooser to close")
+
     def xdnd(self, files=(), text=None, at=DROP_BOX):
         command = [ARGS.xdnd_drop] + (["--text", text] if text is not None else [])
         command += [self.window, str(at[0]), str(at[1]), *files]
@@ -288,13 +298,7 @@ class Win32WindowEndToEnd(SharedWindowCases, unittest.TestCase):
         wait_for(lambda: v.fields() == ("chosen.exe", "No"), what="the chosen program's name and status")
 
         # Escape in the chooser changes nothing.
-        xdotool("windowfocus", "--sync", v.window)
-        xdotool("key", "ctrl+o")
-        chooser = v.chooser()
-        xdotool("windowfocus", "--sync", chooser)
-        xdotool("key", "Escape")
-        wait_for(lambda: chooser not in xdotool("search", "--onlyvisible", "--name", "Select", check=False).split(),
-                 what="the chooser to close")
+        v.escape_from_the_chooser()
         self.assertEqual(v.fields(), ("chosen.exe", "No"))
         v.click(ENABLE)
         v.answer(v.message_box(), "Return")
