@@ -60,6 +60,7 @@ test: deps
 	FUZZ_SECONDS=5 cmake --workflow --preset fuzz
 	if scripts/runs-32-bit-wine; then cmake --workflow --preset win32; else $(MAKE) win32-untested; fi
 	cmake --workflow --preset win64
+	$(MAKE) reproducible
 
 test-asan: deps
 	cmake --workflow --preset asan
