@@ -22,7 +22,7 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import qt_e2e  # noqa: E402
-from xsession import ENABLE, run_in_xvfb  # noqa: E402
+from xsession import ENABLE, run_in_xvfb, wait_for  # noqa: E402
 
 ARGS = None
 APP_ID = "example.korvane.Vextra"
@@ -173,6 +173,8 @@ class DebPackage(unittest.TestCase):
         v.drop_files(exe)
         v.click(ENABLE)
         v.answer(v.message_box(), "Return")  # Yes to the question a template allows
+        # The box closes before the program writes, and a manifest is whole once it is there at all.
+        wait_for(lambda: os.path.exists(exe + ".manifest"), what="the manifest")
         with open(exe + ".manifest", "rb") as f:
             self.assertEqual(f.read(), v.manifest_text(ARGS.template_tool, os.path.join(folder, "style.dll")))
         v.close()
